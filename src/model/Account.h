@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One login the user registered. A plain value: callers copy it, change the copy
+// and hand it back to the store whole.
+struct Account {
+    QUuid id = QUuid::createUuid();
+    QString siteName;
+    QString url;
+    QString label;
+    std::optional<QString> browser;
+    std::optional<QString> color;
+    // Seconds since 2001-01-01 00:00:00 UTC, the form the accounts file keeps.
+    std::optional<double> lastOpened;
+
+    // The id as the file and the profile folders write it: 36 upper-case characters.
+    QString idText() const;
+
+    // Texts compare in NFC, so canonically equivalent spellings are equal.
+    bool operator==(const Account& other) const;
+
+    static QString idText(const QUuid& id);
+    static double referenceSeconds(const QDateTime& time);
+    static QDateTime dateFromReferenceSeconds(double seconds);
+    static double nowReferenceSeconds();
+};

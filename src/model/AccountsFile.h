@@ -1,0 +1,19 @@
+#pragma once
+
+#include "Account.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// The accounts.json format: a UTF-8 JSON array of account objects, keys in
+// code-point order, optional keys left out when absent.
+namespace AccountsFile {
+
+QByteArray encode(const QList<Account>& accounts);
+
+// Either every element or nothing: one bad element rejects the whole file.
+std::optional<QList<Account>> decode(const QByteArray& bytes);
+
+} // namespace AccountsFile

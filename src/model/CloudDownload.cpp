@@ -1,0 +1,7 @@
+#include "CloudDownload.h"
+
+namespace CloudDownload {
+
+void request(const QString&) {}
+
+} // namespace CloudDownload

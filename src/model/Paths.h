@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+namespace Paths {
+
+// $XDG_DATA_HOME/Corvalink (usually ~/.local/share/Corvalink).
+QString dataFolder();
+
+// Creates the folder with its parents and makes the folder itself private to
+// the user (0700). Returns whether the folder exists afterwards.
+bool makePrivateDir(const QString& path);
+
+// The path with the home folder written as "~".
+QString withTilde(const QString& path);
+
+} // namespace Paths

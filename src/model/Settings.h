@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <optional>
+
+// The user's preferences: five typed values in ~/.config/Corvalink/Corvalink.conf.
+namespace Settings {
+
+inline const QString hotkeyEnabledKey = QStringLiteral("hotkeyEnabled");
+inline const QString iCloudSyncKey = QStringLiteral("iCloudSync");
+inline const QString defaultBrowserKey = QStringLiteral("defaultBrowser");
+inline const QString incognitoKey = QStringLiteral("incognito");
+inline const QString extraArgsKey = QStringLiteral("extraArgs");
+
+QSettings& d();
+
+// True unless a boolean false is stored. The file keeps booleans as the words
+// "true" and "false"; any other stored text or number ("yes", 0) is not a boolean.
+bool hotkeyEnabled();
+void setHotkeyEnabled(bool enabled);
+
+bool iCloudSync();
+void setICloudSync(bool enabled);
+
+// Absent means the launcher's automatic choice; writing nothing removes the key.
+std::optional<QString> defaultBrowser();
+void setDefaultBrowser(const std::optional<QString>& name);
+
+bool incognito();
+void setIncognito(bool enabled);
+
+QString extraArgs();
+void setExtraArgs(const QString& text);
+
+} // namespace Settings

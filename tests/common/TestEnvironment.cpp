@@ -1,0 +1,60 @@
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace TestEnvironment {
+
+namespace {
+QTemporaryDir* folder = nullptr;
+}
+
+void isolate() {
+    folder = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/corvalink-test-XXXXXX"));
+    const QString root = folder->path();
+    for (const char* sub : {"data", "config", "cache", "runtime"})
+        QDir(root).mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("HOME", root.toUtf8());
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
+}
+
+QString home() {
+    return folder->path();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString makeFakeBrowsers(const QStringList& executables, const QString& target) {
+    const QString dir = target.isEmpty() ? home() + QStringLiteral("/fakebin") : target;
+    QDir().mkpath(dir);
+    for (const QString& name : executables) {
+        const QString path = dir + QLatin1Char('/') + name;
+        QFile script(path);
+        script.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        script.write(
+            "#!/bin/sh\n: > \"$0.args.tmp\"\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$0.args.tmp\"; "
+            "done\nmv \"$0.args.tmp\" \"$0.args\"\n");
+        script.close();
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return dir;
+}
+
+} // namespace TestEnvironment

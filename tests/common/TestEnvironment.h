@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QTest>
+
+// Every test process gets its own HOME and XDG folders, so no test ever touches
+// the user's files or another test's.
+namespace TestEnvironment {
+
+void isolate();
+
+// The temporary home of this process.
+QString home();
+
+// Writes bytes to a file, creating its folder.
+void writeFile(const QString& path, const QByteArray& bytes);
+QByteArray readFile(const QString& path);
+
+// A folder with executable scripts named like browsers that write their
+// arguments, one per line, to <folder>/<name>.args. Returns the folder.
+QString makeFakeBrowsers(const QStringList& executables, const QString& folder = {});
+
+} // namespace TestEnvironment
+
+#define CORVALINK_TEST_MAIN(TestClass)                                                                       \
+    int main(int argc, char** argv) {                                                                        \
+        TestEnvironment::isolate();                                                                          \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                          \
+        QApplication app(argc, argv);                                                                        \
+        TestClass test;                                                                                      \
+        return QTest::qExec(&test, argc, argv);                                                              \
+    }
