@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev
   libxcb1-dev libxcb-keysyms1-dev
-  xvfb xauth xdotool trayer x11-utils
+  xvfb xauth xdotool trayer x11-utils x11-xserver-utils
   chromium
   clang libclang-rt-14-dev
 )

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "HotKeyBackend.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+// The one global shortcut, Control+Alt+S.
+class HotKey : public QObject {
+    Q_OBJECT
+
+public:
+    static HotKey& shared();
+
+    explicit HotKey(std::unique_ptr<HotKeyBackend> backend);
+    ~HotKey() override;
+
+    // What a press does; always run on the main thread, after the event that
+    // carried the press has been handled.
+    std::function<void()> action;
+
+    // Every call first withdraws the registration; true then registers afresh.
+    void setEnabled(bool enabled);
+
+    bool isRegistered() const { return m_registered; }
+
+private:
+    void pressed();
+
+    std::unique_ptr<HotKeyBackend> m_backend;
+    bool m_registered = false;
+    bool m_handlerInstalled = false;
+};

@@ -1,0 +1,104 @@
+#include "LoginItem.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// Marks the entries this program wrote, so that a user's own file is left alone.
+const QString ownerKey = QStringLiteral("X-Corvalink-Autostart");
+
+QHash<QString, QString> readDesktopEntry(const QString& path) {
+    QHash<QString, QString> keys;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return keys;
+    bool inMainGroup = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inMainGroup = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inMainGroup && equals > 0 && !line.startsWith(QLatin1Char('#')))
+            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+    return keys;
+}
+
+bool isOurs(const QHash<QString, QString>& keys) {
+    return keys.value(ownerKey) == QLatin1String("true");
+}
+
+void logFailure(const QString& reason) {
+    qWarning("Launch at login failed: %s", qPrintable(reason));
+}
+
+} // namespace
+
+namespace LoginItem {
+
+QString entryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/corvalink.desktop");
+}
+
+bool isEnabled() {
+    const auto keys = readDesktopEntry(entryPath());
+    return isOurs(keys) && keys.value(QStringLiteral("Hidden")) != QLatin1String("true");
+}
+
+QString quotedExec(const QString& executable) {
+    QString quoted;
+    for (const QChar c : executable) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        quoted += c;
+    }
+    // The entry's string type escapes the backslash once more; a literal % is doubled.
+    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString desktopEntry(const QString& executable) {
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Corvalink\n"
+                          "Comment=Keeps several logins to the same web sites apart\n"
+                          "Exec=%1\n"
+                          "Icon=corvalink\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n"
+                          // Start once the panel, and with it the tray, is up.
+                          "X-GNOME-Autostart-Phase=Applications\n"
+                          "X-GNOME-Autostart-Delay=3\n"
+                          "X-KDE-autostart-after=panel\n"
+                          "X-LXQt-Need-Tray=true\n"
+                          "%2=true\n")
+        .arg(quotedExec(executable), ownerKey);
+}
+
+void setLaunchAtLogin(bool enabled) {
+    const QString path = entryPath();
+    if (!enabled) {
+        if (QFile::exists(path) && isOurs(readDesktopEntry(path)) && !QFile::remove(path))
+            logFailure(QStringLiteral("cannot remove %1").arg(path));
+        return;
+    }
+    const QString folder = QFileInfo(path).path();
+    if (!QDir().mkpath(folder)) {
+        logFailure(QStringLiteral("cannot create the folder %1").arg(folder));
+        return;
+    }
+    QSaveFile file(path);
+    const QByteArray bytes = desktopEntry(QCoreApplication::applicationFilePath()).toUtf8();
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        logFailure(file.errorString());
+}
+
+} // namespace LoginItem
