@@ -1,0 +1,174 @@
+#include "BrowserLauncher.h"
+
+#include "Paths.h"
+#include "Settings.h"
+#include "Store.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+
+namespace {
+
+const QHash<QString, QStringList>& linuxExecutables() {
+    static const QHash<QString, QStringList> table{
+        {QStringLiteral("Google Chrome"),
+         {QStringLiteral("google-chrome-stable"), QStringLiteral("google-chrome"),
+          QStringLiteral("com.google.Chrome")}},
+        {QStringLiteral("Google Chrome Beta"), {QStringLiteral("google-chrome-beta")}},
+        {QStringLiteral("Google Chrome Dev"), {QStringLiteral("google-chrome-unstable")}},
+        {QStringLiteral("Google Chrome Canary"), {QStringLiteral("google-chrome-canary")}},
+        {QStringLiteral("Brave Browser"),
+         {QStringLiteral("brave-browser"), QStringLiteral("brave"), QStringLiteral("brave-bin"),
+          QStringLiteral("com.brave.Browser")}},
+        {QStringLiteral("Brave Browser Beta"), {QStringLiteral("brave-browser-beta")}},
+        {QStringLiteral("Brave Browser Nightly"), {QStringLiteral("brave-browser-nightly")}},
+        {QStringLiteral("Microsoft Edge"),
+         {QStringLiteral("microsoft-edge-stable"), QStringLiteral("microsoft-edge"),
+          QStringLiteral("com.microsoft.Edge")}},
+        {QStringLiteral("Microsoft Edge Beta"), {QStringLiteral("microsoft-edge-beta")}},
+        {QStringLiteral("Microsoft Edge Dev"), {QStringLiteral("microsoft-edge-dev")}},
+        {QStringLiteral("Microsoft Edge Canary"), {QStringLiteral("microsoft-edge-canary")}},
+        {QStringLiteral("Chromium"),
+         {QStringLiteral("chromium"), QStringLiteral("chromium-browser"),
+          QStringLiteral("org.chromium.Chromium")}},
+        {QStringLiteral("Vivaldi"),
+         {QStringLiteral("vivaldi-stable"), QStringLiteral("vivaldi"),
+          QStringLiteral("com.vivaldi.Vivaldi")}},
+        {QStringLiteral("Opera"), {QStringLiteral("opera")}},
+        {QStringLiteral("Opera Developer"), {QStringLiteral("opera-developer")}},
+        {QStringLiteral("Yandex"),
+         {QStringLiteral("yandex-browser-stable"), QStringLiteral("yandex-browser"),
+          QStringLiteral("ru.yandex.Browser")}},
+        {QStringLiteral("Thorium"), {QStringLiteral("thorium-browser")}},
+        {QStringLiteral("Ungoogled Chromium"),
+         {QStringLiteral("ungoogled-chromium"),
+          QStringLiteral("io.github.ungoogled_software.ungoogled_chromium")}},
+    };
+    return table;
+}
+
+bool isExecutableFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+namespace BrowserLauncher {
+
+const QStringList& known() {
+    static const QStringList names{
+        QStringLiteral("Google Chrome"),
+        QStringLiteral("Google Chrome Beta"),
+        QStringLiteral("Google Chrome Dev"),
+        QStringLiteral("Google Chrome Canary"),
+        QStringLiteral("Brave Browser"),
+        QStringLiteral("Brave Browser Beta"),
+        QStringLiteral("Brave Browser Nightly"),
+        QStringLiteral("Microsoft Edge"),
+        QStringLiteral("Microsoft Edge Beta"),
+        QStringLiteral("Microsoft Edge Dev"),
+        QStringLiteral("Microsoft Edge Canary"),
+        QStringLiteral("Chromium"),
+        QStringLiteral("Vivaldi"),
+        QStringLiteral("Arc"),
+        QStringLiteral("Opera"),
+        QStringLiteral("Opera GX"),
+        QStringLiteral("Opera Developer"),
+        QStringLiteral("Yandex"),
+        QStringLiteral("Thorium"),
+        QStringLiteral("Ungoogled Chromium"),
+        QStringLiteral("Sidekick"),
+        QStringLiteral("SigmaOS"),
+        QStringLiteral("Comet"),
+        QStringLiteral("Dia"),
+    };
+    return names;
+}
+
+QStringList executables(const QString& name) {
+    return linuxExecutables().value(name);
+}
+
+QStringList searchFolders() {
+    QStringList folders = qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    folders << QStringLiteral("/snap/bin") << QStringLiteral("/var/lib/flatpak/exports/bin")
+            << QDir::homePath() + QStringLiteral("/.local/share/flatpak/exports/bin");
+    return folders;
+}
+
+QString findExecutable(const QString& name) {
+    const QStringList candidates = executables(name);
+    if (candidates.isEmpty())
+        return {};
+    for (const QString& folder : searchFolders()) {
+        for (const QString& candidate : candidates) {
+            const QString path = folder + QLatin1Char('/') + candidate;
+            if (isExecutableFile(path))
+                return path;
+        }
+    }
+    return {};
+}
+
+QStringList installedBrowsers() {
+    QStringList installed;
+    for (const QString& name : known()) {
+        if (!findExecutable(name).isEmpty())
+            installed.append(name);
+    }
+    return installed;
+}
+
+std::optional<QString> resolveBrowser(const Account& account) {
+    const QStringList installed = installedBrowsers();
+    for (const auto& candidate : {account.browser, Settings::defaultBrowser()}) {
+        if (candidate && installed.contains(*candidate))
+            return candidate;
+    }
+    if (installed.isEmpty())
+        return std::nullopt;
+    return installed.first();
+}
+
+QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir) {
+    QStringList arguments{QStringLiteral("-na"),
+                          browser,
+                          QStringLiteral("--args"),
+                          QStringLiteral("--user-data-dir=") + profileDir,
+                          QStringLiteral("--no-first-run"),
+                          QStringLiteral("--no-default-browser-check")};
+    if (Settings::incognito())
+        arguments << QStringLiteral("--incognito");
+    // Split at U+0020 only; tabs stay inside their word, nothing is unquoted.
+    arguments << Settings::extraArgs().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    arguments << account.url;
+    return arguments;
+}
+
+bool open(const Account& account) {
+    // The URL comes from a file anyone may have edited; a leading "-" would turn
+    // it into a browser switch.
+    if (account.url.startsWith(QLatin1Char('-'))) {
+        qWarning("Corvalink: refused to open %s: its URL begins with \"-\"", qPrintable(account.idText()));
+        return false;
+    }
+    const auto browser = resolveBrowser(account);
+    if (!browser)
+        return false;
+    const QString executable = findExecutable(*browser);
+    if (executable.isEmpty())
+        return false;
+
+    const QString profile = Store::shared().profileDir(account.id);
+    Paths::makePrivateDir(profile.section(QLatin1Char('/'), 0, -2));
+    Paths::makePrivateDir(profile);
+
+    const QStringList arguments = launchArguments(account, *browser, profile);
+    const QStringList browserArguments = arguments.mid(arguments.indexOf(QStringLiteral("--args")) + 1);
+    return QProcess::startDetached(executable, browserArguments);
+}
+
+} // namespace BrowserLauncher

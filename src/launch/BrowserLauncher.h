@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Account.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Finds the installed Chromium-based browsers and starts one with the account's
+// own profile folder. Stateless: every call looks at the disk and the preferences.
+namespace BrowserLauncher {
+
+// The 24 browser names, in the order that decides the automatic choice.
+const QStringList& known();
+
+// The executables that stand for a browser name on Linux, in the order tried.
+QStringList executables(const QString& name);
+
+// PATH, then the snap and flatpak export folders.
+QStringList searchFolders();
+
+// The executable that would be started for the name, or empty when none is installed.
+QString findExecutable(const QString& name);
+
+QStringList installedBrowsers();
+
+// The account's own browser, else the default-browser preference, else the first
+// installed one; nothing when no browser is installed.
+std::optional<QString> resolveBrowser(const Account& account);
+
+// The command line as the first platform's launcher takes it: "-na", the browser
+// name, "--args" and the browser's own switches, the URL last.
+QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir);
+
+// Whether a browser was started. A URL that a browser would take for a switch is refused.
+bool open(const Account& account);
+
+} // namespace BrowserLauncher

@@ -1,0 +1,64 @@
+#include "BrowserLauncher.h"
+#include "Settings.h"
+#include "Store.h"
+#include "TestEnvironment.h"
+#include "TestHttpServer.h"
+
+#include <QFileInfo>
+
+// The product's promise with a real browser: Debian's Chromium, headless,
+// started by the launcher with each account's own profile folder.
+class TestChromiumIsolation : public QObject {
+    Q_OBJECT
+
+private:
+    TestHttpServer m_server;
+
+    static Account account(const QString& label) {
+        Account a;
+        a.siteName = QStringLiteral("Local");
+        a.label = label;
+        a.browser = QStringLiteral("Chromium");
+        return a;
+    }
+
+    // Opens the account at the path and waits until that Chromium has exited,
+    // so its cookies are on disk and its profile is free again.
+    void openAndWait(Account account, const QString& path) {
+        account.url = m_server.url(path);
+        const int before = m_server.countFor(QUrl(account.url).path());
+        QVERIFY(BrowserLauncher::open(account));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(account.url).path()) > before, 60000);
+        const QString lock = Store::shared().profileDir(account.id) + QStringLiteral("/SingletonLock");
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(lock).isSymLink() && !QFileInfo::exists(lock), 60000);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (BrowserLauncher::findExecutable(QStringLiteral("Chromium")).isEmpty())
+            QFAIL("Debian's chromium is not installed: run tools/install-deps.sh");
+        // Headless, and as root Chromium needs --no-sandbox; the machine has no network.
+        Settings::setExtraArgs(
+            QStringLiteral("--headless --no-sandbox --disable-gpu --disable-background-networking "
+                           "--disable-component-update --disable-sync --dump-dom"));
+    }
+
+    void accountsOfOneSiteKeepSeparateCookies() {
+        const Account alice = account(QStringLiteral("alice"));
+        const Account bob = account(QStringLiteral("bob"));
+        openAndWait(alice, QStringLiteral("/login?user=alice"));
+        openAndWait(bob, QStringLiteral("/login?user=bob"));
+
+        openAndWait(alice, QStringLiteral("/whoami"));
+        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral("session=alice"));
+        openAndWait(bob, QStringLiteral("/whoami"));
+        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral("session=bob"));
+
+        // A third account has no session at all.
+        openAndWait(account(QStringLiteral("carol")), QStringLiteral("/whoami"));
+        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
+    }
+};
+
+CORVALINK_TEST_MAIN(TestChromiumIsolation)
+#include "TestChromiumIsolation.moc"
