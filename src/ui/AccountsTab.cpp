@@ -1,0 +1,167 @@
+#include "AccountsTab.h"
+
+#include "AccountColor.h"
+#include "AccountOpener.h"
+#include "Alert.h"
+#include "BrowserLauncher.h"
+#include "RelativeDate.h"
+#include "SelectView.h"
+#include "Store.h"
+#include "Symbols.h"
+#include "UI.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace {
+
+const QString defaultChoice = QStringLiteral("Default");
+
+std::optional<Account> storedAccount(const QUuid& id) {
+    for (const Account& account : Store::shared().accounts()) {
+        if (account.id == id)
+            return account;
+    }
+    return std::nullopt;
+}
+
+QString subtitle(const Account& account) {
+    const QString opened =
+        account.lastOpened
+            ? QStringLiteral("opened ") +
+                  RelativeDate::shortText(Account::dateFromReferenceSeconds(*account.lastOpened),
+                                          QDateTime::currentDateTimeUtc())
+            : QStringLiteral("never opened");
+    return account.siteName + QStringLiteral(" \u00B7 ") + opened;
+}
+
+QWidget* addButtonRow(const std::function<void()>& addTapped) {
+    auto* button = new QPushButton(QStringLiteral("Add account\u2026"));
+    QObject::connect(button, &QPushButton::clicked, [addTapped] {
+        if (addTapped)
+            addTapped();
+    });
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QWidget, 1);
+    layout->addWidget(button);
+    return row;
+}
+
+} // namespace
+
+AccountsTab::AccountsTab(std::function<void()> rebuildPage, std::function<void()> addTapped)
+    : m_rebuildPage(std::move(rebuildPage))
+    , m_addTapped(std::move(addTapped)) {}
+
+QList<QWidget*> AccountsTab::sections() {
+    QList<QWidget*> rows;
+    for (const Account& account : Store::shared().accounts())
+        rows.append(accountRow(account));
+    if (rows.isEmpty())
+        rows.append(UI::row(QStringLiteral("No accounts yet")));
+    return {UI::section(
+                std::nullopt, rows,
+                QStringLiteral("Each account has its own isolated browser profile. Log in once, then open "
+                               "it from the menu bar any time.")),
+            addButtonRow(m_addTapped)};
+}
+
+QWidget* AccountsTab::accountRow(const Account& account) {
+    const QStringList installed = BrowserLauncher::installedBrowsers();
+    const QString selected =
+        account.browser && installed.contains(*account.browser) ? *account.browser : defaultChoice;
+    const QUuid id = account.id;
+    auto* browser =
+        new SelectView(QStringList{defaultChoice} + installed, selected, [id](const QString& choice) {
+            // The row's copy may be stale by now; change the stored record.
+            if (auto current = storedAccount(id)) {
+                current->browser = choice == defaultChoice ? std::nullopt : std::optional<QString>(choice);
+                Store::shared().update(*current);
+            }
+        });
+    return UI::row(account.label, subtitle(account), AccountColor::dot(account.color, 10),
+                   {browser, actionButton(account)});
+}
+
+QToolButton* AccountsTab::actionButton(const Account& account) {
+    const QUuid id = account.id;
+    auto* button = new QToolButton;
+    button->setObjectName(QStringLiteral("actions"));
+    button->setAutoRaise(true);
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    button->setIcon(
+        Symbols::icon(QStringLiteral("ellipsis.circle"), 14, button->palette().color(QPalette::WindowText)));
+    button->setIconSize(QSize(14, 14));
+
+    auto* menu = new QMenu(button);
+    QObject::connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered,
+                     [this, id] { openAccount(id); });
+    QObject::connect(menu->addAction(QStringLiteral("Rename\u2026")), &QAction::triggered,
+                     [this, id] { renameAccount(id); });
+    QMenu* colors = menu->addMenu(QStringLiteral("Color"));
+    for (const QString& name : AccountColor::names()) {
+        QAction* item = colors->addAction(AccountColor::dot(name, 9), name);
+        item->setCheckable(true);
+        item->setChecked(name == account.color.value_or(QStringLiteral("None")));
+        QObject::connect(item, &QAction::triggered, [this, id, name] { changeColor(id, name); });
+    }
+    QObject::connect(menu->addAction(QStringLiteral("Remove\u2026")), &QAction::triggered,
+                     [this, id] { removeAccount(id); });
+    button->setMenu(menu);
+    return button;
+}
+
+void AccountsTab::openAccount(const QUuid& id) {
+    if (auto account = storedAccount(id))
+        AccountOpener::open(*account);
+}
+
+void AccountsTab::renameAccount(const QUuid& id) {
+    auto account = storedAccount(id);
+    if (!account)
+        return;
+    auto field = std::make_unique<QLineEdit>(account->label);
+    field->setFixedSize(240, 24);
+    const int answer = Alert::run(QStringLiteral("Rename account"), QString(),
+                                  {QStringLiteral("Save"), QStringLiteral("Cancel")}, field.get());
+    const QString text = field->text();
+    // The alert may have run a while: take the record as it is stored now.
+    account = storedAccount(id);
+    if (answer != Alert::firstButton || text.isEmpty() || !account)
+        return;
+    account->label = text;
+    Store::shared().update(*account);
+    m_rebuildPage();
+}
+
+void AccountsTab::changeColor(const QUuid& id, const QString& color) {
+    auto account = storedAccount(id);
+    if (!account)
+        return;
+    account->color = color == QLatin1String("None") ? std::nullopt : std::optional<QString>(color);
+    Store::shared().update(*account);
+    m_rebuildPage();
+}
+
+void AccountsTab::removeAccount(const QUuid& id) {
+    const auto account = storedAccount(id);
+    if (!account)
+        return;
+    const int answer = Alert::run(
+        QStringLiteral("Remove ") + account->siteName + QStringLiteral(" \u2013 ") + account->label +
+            QLatin1Char('?'),
+        QStringLiteral(
+            "You can also delete its saved session. You would need to log in again if you add it back."),
+        {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"),
+         QStringLiteral("Cancel")});
+    if (answer != Alert::firstButton && answer != Alert::firstButton + 1)
+        return;
+    Store::shared().remove(*account, answer == Alert::firstButton);
+    m_rebuildPage();
+}

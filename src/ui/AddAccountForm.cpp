@@ -1,0 +1,133 @@
+#include "AddAccountForm.h"
+
+#include "AccountColor.h"
+#include "BrowserLauncher.h"
+#include "Feedback.h"
+#include "SelectView.h"
+#include "SitePreset.h"
+#include "UI.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+const QString defaultBrowserChoice = QStringLiteral("Default");
+const QString noColorChoice = QStringLiteral("None");
+
+bool isTrimmable(QChar c) {
+    return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
+}
+
+} // namespace
+
+AddAccountForm::AddAccountForm(std::function<void(const Account&)> onSave, std::function<void()> onCancel)
+    : m_labelField(UI::field(QString(), QStringLiteral("e.g. work, perso"), 260))
+    , m_siteField(UI::field(QStringLiteral("Claude"), QStringLiteral("Site name"), 260))
+    , m_urlField(UI::field(SitePreset::all().first().loginUrl, QStringLiteral("https://\u2026"), 260))
+    , m_onSave(std::move(onSave))
+    , m_onCancel(std::move(onCancel)) {
+    QStringList presetNames;
+    for (const SitePreset& preset : SitePreset::all())
+        presetNames.append(preset.name);
+    QPointer<AddAccountForm> self(this);
+    m_sitePicker = new SelectView(presetNames, presetNames.first(), [self](const QString& name) {
+        if (self)
+            self->applyPreset(name);
+    });
+    m_browserPicker = new SelectView(QStringList{defaultBrowserChoice} + BrowserLauncher::installedBrowsers(),
+                                     defaultBrowserChoice, {});
+    m_colorPicker = new SelectView(AccountColor::names(), noColorChoice, {});
+}
+
+AddAccountForm::~AddAccountForm() {
+    // Controls still placed in a page go with the page.
+    for (QWidget* control : QList<QWidget*>{m_labelField, m_siteField, m_urlField, m_sitePicker,
+                                            m_browserPicker, m_colorPicker}) {
+        if (control && !control->parent())
+            delete control;
+    }
+}
+
+QList<QWidget*> AddAccountForm::sections() {
+    const QList<QWidget*> rows{
+        UI::row(QStringLiteral("Site"), std::nullopt, {}, {m_sitePicker}),
+        UI::row(QStringLiteral("Site name"), std::nullopt, {}, {m_siteField}),
+        UI::row(QStringLiteral("Login URL"), std::nullopt, {}, {m_urlField}),
+        UI::row(QStringLiteral("Account label"), std::nullopt, {}, {m_labelField}),
+        UI::row(QStringLiteral("Browser"), std::nullopt, {}, {m_browserPicker}),
+        UI::row(QStringLiteral("Color"), std::nullopt, {}, {m_colorPicker}),
+    };
+    QWidget* section =
+        UI::section(QStringLiteral("New account"), rows,
+                    QStringLiteral("A browser window opens so you can log in once. Corvalink never "
+                                   "sees your password; the session is kept in this account's own "
+                                   "profile."));
+
+    auto* buttons = new QWidget;
+    auto* layout = new QHBoxLayout(buttons);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(10);
+    layout->addWidget(new QWidget, 1);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
+    cancel->setShortcut(QKeySequence(Qt::Key_Escape));
+    connect(cancel, &QPushButton::clicked, this, &AddAccountForm::cancelTapped);
+    // "&&" shows one ampersand.
+    auto* save = new QPushButton(QStringLiteral("Add && Log in"));
+    save->setShortcut(QKeySequence(Qt::Key_Return));
+    connect(save, &QPushButton::clicked, this, &AddAccountForm::saveTapped);
+    layout->addWidget(cancel);
+    layout->addWidget(save);
+    return {section, buttons};
+}
+
+QString AddAccountForm::trimmed(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isTrimmable(text.at(begin)))
+        ++begin;
+    while (end > begin && isTrimmable(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+void AddAccountForm::applyPreset(const QString& name) {
+    for (const SitePreset& preset : SitePreset::all()) {
+        if (preset.name != name)
+            continue;
+        m_siteField->setText(name == QLatin1String("Custom") ? QString() : name);
+        m_urlField->setText(preset.loginUrl);
+        return;
+    }
+}
+
+void AddAccountForm::saveTapped() {
+    const QString siteName = trimmed(m_siteField->text());
+    const QString label = trimmed(m_labelField->text());
+    QString url = trimmed(m_urlField->text());
+    if (!url.contains(QStringLiteral("://")))
+        url.prepend(QStringLiteral("https://"));
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (siteName.isEmpty() || label.isEmpty() || !parsed.isValid() || parsed.host().isEmpty()) {
+        Feedback::beep();
+        return;
+    }
+
+    Account account;
+    account.siteName = siteName;
+    account.url = url;
+    account.label = label;
+    if (m_browserPicker->selected() != defaultBrowserChoice)
+        account.browser = m_browserPicker->selected();
+    if (m_colorPicker->selected() != noColorChoice)
+        account.color = m_colorPicker->selected();
+    if (m_onSave)
+        m_onSave(account);
+}
+
+void AddAccountForm::cancelTapped() {
+    if (m_onCancel)
+        m_onCancel();
+}

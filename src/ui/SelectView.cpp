@@ -1,0 +1,71 @@
+#include "SelectView.h"
+
+#include "RoundBadge.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+
+namespace {
+constexpr qreal badgeDiameter = 20;
+}
+
+SelectView::SelectView(const QStringList& items, const QString& selected,
+                       std::function<void(const QString&)> onChange)
+    : m_titleLabel(new QLabel(selected))
+    , m_selected(selected)
+    , m_items(items)
+    , m_onChange(std::move(onChange)) {
+    QFont font = m_titleLabel->font();
+    font.setPixelSize(13);
+    m_titleLabel->setFont(font);
+
+    auto* badge = new RoundBadge(QStringLiteral("chevron.up.chevron.down"), badgeDiameter);
+    auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(m_titleLabel);
+    layout->addWidget(badge);
+
+    // The control itself takes every click, never its label or badge, and never the keyboard.
+    m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    badge->setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QString SelectView::title() const {
+    return m_titleLabel->text();
+}
+
+void SelectView::mousePressEvent(QMouseEvent* event) {
+    event->accept();
+    popUp();
+}
+
+void SelectView::popUp() {
+    delete m_menu;
+    m_menu = new QMenu(this);
+    m_menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* positioning = nullptr;
+    for (int i = 0; i < m_items.size(); ++i) {
+        QAction* action = m_menu->addAction(m_items.at(i));
+        action->setCheckable(true);
+        action->setChecked(m_items.at(i) == m_selected);
+        if (action->isChecked() && !positioning)
+            positioning = action;
+        connect(action, &QAction::triggered, this, [this, i] { picked(i); });
+    }
+    // The current choice opens right over the control, as a native pop-up does.
+    const QPoint anchor(-8, height() / 2 - 10);
+    m_menu->popup(mapToGlobal(anchor), positioning);
+}
+
+void SelectView::picked(int index) {
+    m_selected = m_items.at(index);
+    m_titleLabel->setText(m_selected);
+    if (m_onChange)
+        m_onChange(m_selected);
+}

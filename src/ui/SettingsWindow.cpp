@@ -1,0 +1,106 @@
+#include "SettingsWindow.h"
+
+#include "PageViewController.h"
+#include "Symbols.h"
+#include "UI.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QScreen>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+SettingsWindow::SettingsWindow()
+    : m_toolbar(new QWidget) {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setWindowTitle(QStringLiteral("Corvalink"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    // The window follows its page only when a page asks for it.
+    layout->setSizeConstraint(QLayout::SetNoConstraint);
+
+    auto* toolbarLayout = new QHBoxLayout(m_toolbar);
+    toolbarLayout->setContentsMargins(8, 6, 8, 4);
+    toolbarLayout->setSpacing(2);
+    toolbarLayout->addStretch(1);
+    toolbarLayout->addStretch(1);
+    layout->addWidget(m_toolbar);
+
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(line);
+}
+
+void SettingsWindow::addTab(const QString& title, const QString& symbol, PageViewController* page) {
+    const int index = int(m_pages.size());
+    auto* button = new QToolButton;
+    button->setText(title);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setCheckable(true);
+    button->setIconSize(QSize(22, 22));
+    button->setMinimumWidth(72);
+    button->setFont(UI::font(11));
+    button->setAccessibleName(title);
+    connect(button, &QToolButton::clicked, this, [this, index] { selectTab(index); });
+
+    auto* toolbarLayout = static_cast<QHBoxLayout*>(m_toolbar->layout());
+    toolbarLayout->insertWidget(toolbarLayout->count() - 1, button);
+    m_buttons.append(button);
+    m_symbols.append(symbol);
+    m_pages.append(page);
+    page->setParent(this);
+    page->hide();
+    layout()->addWidget(page);
+    refreshSymbols();
+    if (m_current < 0)
+        selectTab(0);
+}
+
+void SettingsWindow::selectTab(int index) {
+    if (index < 0 || index >= m_pages.size())
+        return;
+    for (int i = 0; i < m_pages.size(); ++i) {
+        m_buttons[i]->setChecked(i == index);
+        if (i != index)
+            m_pages[i]->hide();
+    }
+    m_current = index;
+    // Showing a page rebuilds it; the window then fits around it, as a tabbed
+    // preferences window does on every switch.
+    m_pages[index]->show();
+    fitToPage();
+}
+
+void SettingsWindow::fitToPage() {
+    layout()->activate();
+    setFixedSize(sizeHint());
+}
+
+void SettingsWindow::showEvent(QShowEvent* event) {
+    // The pages have just been built for this showing.
+    QWidget::showEvent(event);
+    fitToPage();
+    if (!m_placed) {
+        m_placed = true;
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+void SettingsWindow::refreshSymbols() {
+    const QColor tint = palette().color(QPalette::WindowText);
+    for (int i = 0; i < m_buttons.size(); ++i)
+        m_buttons[i]->setIcon(Symbols::icon(m_symbols.at(i), 22, tint));
+}
+
+void SettingsWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange)
+        refreshSymbols();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,182 @@
+#include "UI.h"
+
+#include "CardView.h"
+#include "ElidedLabel.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* label(const QString& text, int pixelSize, QFont::Weight weight = QFont::Normal) {
+    auto* label = new QLabel(text);
+    label->setFont(UI::font(pixelSize, weight));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+void secondary(QWidget* widget) {
+    widget->setForegroundRole(QPalette::PlaceholderText);
+}
+
+// A hairline between two rows of a card.
+QWidget* separator() {
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setFixedHeight(1);
+    QPalette palette = line->palette();
+    QColor hairline = palette.color(QPalette::WindowText);
+    hairline.setAlphaF(0.1f);
+    palette.setColor(QPalette::WindowText, hairline);
+    line->setPalette(palette);
+    return line;
+}
+
+QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle) {
+    QLabel* titleLabel = label(title, 13);
+    if (!subtitle)
+        return titleLabel;
+    auto* block = new QWidget;
+    auto* layout = new QVBoxLayout(block);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    layout->addWidget(titleLabel);
+    auto* subtitleLabel = new ElidedLabel(*subtitle);
+    subtitleLabel->setFont(UI::font(11));
+    secondary(subtitleLabel);
+    layout->addWidget(subtitleLabel);
+    // The subtitle's minimum width is nil, so a narrow row shortens it before
+    // it takes any room from the accessories.
+    return block;
+}
+
+QWidget* withIcon(QWidget* text, const QIcon& icon) {
+    auto* block = new QWidget;
+    auto* layout = new QHBoxLayout(block);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    auto* image = new QLabel;
+    const QSize size = icon.actualSize(QSize(64, 64));
+    image->setPixmap(icon.pixmap(size));
+    image->setFixedSize(size);
+    layout->addWidget(image);
+    layout->addWidget(text, 1);
+    return block;
+}
+
+} // namespace
+
+namespace UI {
+
+QFont font(int pixelSize, QFont::Weight weight) {
+    QFont font;
+    font.setPixelSize(pixelSize);
+    font.setWeight(weight);
+    return font;
+}
+
+QLabel* header(const QString& text) {
+    return label(text, 13, QFont::DemiBold);
+}
+
+QLabel* footnote(const QString& text) {
+    QLabel* note = label(text, 11);
+    note->setWordWrap(true);
+    note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    note->setMaximumWidth(492);
+    secondary(note);
+    return note;
+}
+
+QLineEdit* field(const QString& text, const QString& placeholder, int width) {
+    auto* edit = new QLineEdit(text);
+    edit->setPlaceholderText(placeholder);
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFrame(false);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, Qt::transparent);
+    edit->setPalette(palette);
+    edit->setAttribute(Qt::WA_MacShowFocusRect, false);
+    edit->setFixedWidth(width);
+    return edit;
+}
+
+QWidget* row(const QString& title, const std::optional<QString>& subtitle, const QIcon& icon,
+             const QList<QWidget*>& accessories) {
+    QWidget* text = textBlock(title, subtitle);
+    if (!icon.isNull())
+        text = withIcon(text, icon);
+
+    // The free width goes to the text block (stretch), whose subtitle shortens
+    // when the row is narrow; the spacer only keeps the accessories at the end.
+    auto* spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
+    spacer->setFixedWidth(0);
+
+    auto* accessoryBox = new QWidget;
+    auto* accessoryLayout = new QHBoxLayout(accessoryBox);
+    accessoryLayout->setContentsMargins(0, 0, 0, 0);
+    accessoryLayout->setSpacing(8);
+    for (QWidget* accessory : accessories)
+        accessoryLayout->addWidget(accessory);
+    accessoryBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+
+    auto* row = new QWidget;
+    row->setObjectName(QStringLiteral("row"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(14, 9, 14, 9);
+    layout->setSpacing(8);
+    layout->addWidget(text, 1, Qt::AlignVCenter);
+    layout->addWidget(spacer);
+    layout->addWidget(accessoryBox, 0, Qt::AlignVCenter);
+    row->setMinimumHeight(44);
+    return row;
+}
+
+QWidget* card(const QList<QWidget*>& rows) {
+    auto* card = new CardView;
+    auto* layout = new QVBoxLayout(card);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (i > 0)
+            layout->addWidget(separator());
+        layout->addWidget(rows.at(i));
+    }
+    return card;
+}
+
+QWidget* section(const std::optional<QString>& title, const QList<QWidget*>& rows,
+                 const std::optional<QString>& footnoteText) {
+    auto* section = new QWidget;
+    auto* layout = new QVBoxLayout(section);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    if (title)
+        layout->addWidget(header(*title));
+    layout->addWidget(card(rows));
+    if (footnoteText)
+        layout->addWidget(footnote(*footnoteText));
+    return section;
+}
+
+QLabel* link(const QString& leading, const QString& linkText, const QString& url) {
+    const QColor secondaryColor = QPalette().color(QPalette::PlaceholderText);
+    const QString html = QStringLiteral("<span style=\"color:%1\">%2</span><a href=\"%3\" "
+                                        "style=\"font-weight:500; text-decoration:none\">%4</a>")
+                             .arg(secondaryColor.name(), leading.toHtmlEscaped(), url.toHtmlEscaped(),
+                                  linkText.toHtmlEscaped());
+    auto* label = new QLabel(html);
+    label->setFont(font(12));
+    label->setTextFormat(Qt::RichText);
+    label->setAlignment(Qt::AlignCenter);
+    label->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    label->setOpenExternalLinks(true);
+    return label;
+}
+
+} // namespace UI

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWidget>
+
+// Finds widgets the way a person does: by what they say.
+namespace WidgetFinder {
+
+inline QLabel* label(QWidget* root, const QString& text) {
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        if (label->text() == text)
+            return label;
+    }
+    return nullptr;
+}
+
+inline QStringList labelTexts(QWidget* root) {
+    QStringList texts;
+    for (QLabel* label : root->findChildren<QLabel*>()) {
+        if (!label->text().isEmpty())
+            texts << label->text();
+    }
+    return texts;
+}
+
+// The row whose title is the text.
+inline QWidget* row(QWidget* root, const QString& title) {
+    QWidget* widget = label(root, title);
+    while (widget && widget->objectName() != QLatin1String("row"))
+        widget = widget->parentWidget();
+    return widget;
+}
+
+template <typename T> T* in(QWidget* root) {
+    return root ? root->findChild<T*>() : nullptr;
+}
+
+inline QAbstractButton* button(QWidget* root, const QString& text) {
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (QString(button->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
+            return button;
+    }
+    return nullptr;
+}
+
+// Answers the next modal alert with the button of that text, after optionally
+// typing into its text field.
+inline void answerNextAlert(const QString& buttonText, const QString& typed = QString(),
+                            bool* seen = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (seen)
+            *seen = true;
+        if (!typed.isNull()) {
+            if (auto* field = modal->findChild<QLineEdit*>())
+                field->setText(typed);
+        }
+        if (QAbstractButton* target = button(modal, buttonText))
+            target->click();
+    });
+    timer->start();
+}
+
+} // namespace WidgetFinder

@@ -1,0 +1,207 @@
+#include "Feedback.h"
+#include "LoginItem.h"
+#include "SelectView.h"
+#include "Settings.h"
+#include "SettingsWindowController.h"
+#include "Store.h"
+#include "SwitchButton.h"
+#include "TestEnvironment.h"
+#include "WidgetFinder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QToolButton>
+
+// The settings window and its General tab, through the widgets a person uses.
+class TestSettingsWindow : public QObject {
+    Q_OBJECT
+
+private:
+    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+
+    // Reopens the window on the General tab, which builds the page afresh.
+    QWidget* general() {
+        if (controller().window())
+            controller().window()->close();
+        controller().show(0);
+        return controller().window()->page(0)->content();
+    }
+
+    template <typename T> T* control(const QString& rowTitle) {
+        QWidget* row = WidgetFinder::row(general(), rowTitle);
+        return row ? row->findChild<T*>() : nullptr;
+    }
+
+    static void usePath(const QString& folder) { qputenv("PATH", folder.toUtf8()); }
+
+private Q_SLOTS:
+    void init() {
+        Settings::d().clear();
+        QDir(TestEnvironment::home() + "/Library").removeRecursively();
+        const QString bin = TestEnvironment::home() + "/bin";
+        QDir(bin).removeRecursively();
+        QDir().mkpath(bin);
+        usePath(bin);
+    }
+
+    void theWindowIsBuiltOnceWithThreeTabs() {
+        controller().show(0);
+        SettingsWindow* window = controller().window();
+        QVERIFY(window);
+        QCOMPARE(window->tabCount(), 3);
+        QCOMPARE(window->tabButton(0)->text(), QStringLiteral("General"));
+        QCOMPARE(window->tabButton(1)->text(), QStringLiteral("Accounts"));
+        QCOMPARE(window->tabButton(2)->text(), QStringLiteral("About"));
+        QVERIFY(!window->tabButton(0)->icon().isNull());
+        QCOMPARE(window->tabButton(0)->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+
+        controller().show(2);
+        QCOMPARE(controller().window(), window);
+        QCOMPARE(window->currentTab(), 2);
+        window->close();
+        QVERIFY(!window->isVisible());
+        controller().show();
+        QCOMPARE(controller().window(), window);
+        QCOMPARE(window->currentTab(), 2);
+        QVERIFY(window->isVisible());
+        QVERIFY(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+        QVERIFY(!window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+        QCOMPARE(window->minimumSize(), window->maximumSize()); // sized by its page, not by hand
+    }
+
+    void generalTabTexts() {
+        QWidget* page = general();
+        const QStringList texts = WidgetFinder::labelTexts(page);
+        for (const QString& text : QStringList{
+                 "Browser", "Default browser", "Incognito", "Advanced", "Extra browser flags", "Data folder",
+                 "Sync", "Sync with iCloud Drive", "Accounts list only", "System", "Quick-switch shortcut",
+                 "Ctrl+Alt+S opens the account menu from anywhere", "Open at login",
+                 "Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, Chromium and "
+                 "more. Each "
+                 "account can use a different one. Incognito mode does not keep sessions, so you would log "
+                 "in every "
+                 "time."})
+            QVERIFY2(texts.contains(text), qPrintable(text));
+        QVERIFY(WidgetFinder::button(page, QStringLiteral("Show in File Manager")));
+        QCOMPARE(control<QLineEdit>("Extra browser flags")->placeholderText(),
+                 QStringLiteral("e.g. --start-maximized"));
+    }
+
+    void browserChoice() {
+        QCOMPARE(control<SelectView>("Default browser")->items(), QStringList{"Automatic"});
+
+        TestEnvironment::makeFakeBrowsers({"chromium", "vivaldi"}, qEnvironmentVariable("PATH"));
+        Settings::setDefaultBrowser(QStringLiteral("Brave Browser")); // not installed: shown as Automatic
+        SelectView* select = control<SelectView>("Default browser");
+        QCOMPARE(select->items(), (QStringList{"Automatic", "Chromium", "Vivaldi"}));
+        QCOMPARE(select->selected(), QStringLiteral("Automatic"));
+        QCOMPARE(*Settings::defaultBrowser(), QStringLiteral("Brave Browser"));
+
+        select->popUp();
+        select->menu()->actions().at(2)->trigger();
+        QCOMPARE(*Settings::defaultBrowser(), QStringLiteral("Vivaldi"));
+        select->popUp();
+        select->menu()->actions().at(0)->trigger();
+        QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
+    }
+
+    void switchesAndFlags() {
+        SwitchButton* incognito = control<SwitchButton>("Incognito");
+        QVERIFY(!incognito->isChecked());
+        incognito->click();
+        QVERIFY(Settings::incognito());
+
+        QLineEdit* flags = control<QLineEdit>("Extra browser flags");
+        QTest::keyClicks(flags, QStringLiteral("--a"));
+        QCOMPARE(Settings::extraArgs(), QStringLiteral("--a"));
+        flags->selectAll();
+        QTest::keyClick(flags, Qt::Key_Backspace);
+        QVERIFY(Settings::d().contains(Settings::extraArgsKey));
+        QCOMPARE(Settings::extraArgs(), QString());
+
+        SwitchButton* shortcut = control<SwitchButton>("Quick-switch shortcut");
+        QVERIFY(shortcut->isChecked());
+        shortcut->click();
+        QVERIFY(!Settings::hotkeyEnabled());
+        QVERIFY(!control<SwitchButton>("Quick-switch shortcut")->isChecked());
+    }
+
+    void syncSwitchFollowsICloudDrive() {
+        Settings::setICloudSync(true);
+        SwitchButton* sync = control<SwitchButton>("Sync with iCloud Drive");
+        QVERIFY(!sync->isEnabled());
+        QVERIFY(!sync->isChecked());
+        QVERIFY(WidgetFinder::label(general(), "iCloud Drive is not set up on this computer. Mount it at "
+                                               "~/Library/Mobile Documents/com~apple~CloudDocs, then reopen "
+                                               "Settings."));
+
+        Settings::setICloudSync(false);
+        QDir().mkpath(Store::cloudRoot());
+        sync = control<SwitchButton>("Sync with iCloud Drive");
+        QVERIFY(sync->isEnabled());
+        QVERIFY(WidgetFinder::label(general(), "Your accounts appear on every computer signed in to the same "
+                                               "iCloud. Logins stay on each computer, so you log in once per "
+                                               "account on each one."));
+
+        // iCloud Drive goes away while the page is shown: the store refuses.
+        QDir(TestEnvironment::home() + "/Library").removeRecursively();
+        const int beeps = Feedback::beepCount();
+        sync->click();
+        QVERIFY(!sync->isChecked());
+        QCOMPARE(Feedback::beepCount(), beeps + 1);
+        QVERIFY(!Settings::iCloudSync());
+
+        QDir().mkpath(Store::cloudRoot());
+        sync->click();
+        QVERIFY(sync->isChecked());
+        QVERIFY(Store::shared().syncing());
+        sync->click();
+        QVERIFY(!Store::shared().syncing());
+        QVERIFY(!Store::shared().isWatching());
+    }
+
+    void loginSwitchShowsWhatTheSystemHolds() {
+        SwitchButton* login = control<SwitchButton>("Open at login");
+        QVERIFY(!login->isChecked());
+        login->click();
+        QVERIFY(login->isChecked());
+        QVERIFY(LoginItem::isEnabled());
+        login->click();
+        QVERIFY(!LoginItem::isEnabled());
+
+        // The autostart folder cannot be made: the switch springs back.
+        const QString autostart = QFileInfo(LoginItem::entryPath()).path();
+        QDir(autostart).removeRecursively();
+        TestEnvironment::writeFile(autostart, "blocked");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Launch at login failed: "));
+        login->click();
+        QVERIFY(!login->isChecked());
+        QFile::remove(autostart);
+    }
+
+    void aChangedAccountsFileRebuildsTheAccountsPage() {
+        controller().show(1);
+        QWidget* before = controller().accountsPage()->content();
+        Account account;
+        account.siteName = QStringLiteral("GitHub");
+        account.url = QStringLiteral("https://github.com/login");
+        account.label = QStringLiteral("from another machine");
+        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile_encode({account}));
+        Store::shared().reload();
+        QVERIFY(controller().accountsPage()->content() != before);
+        QVERIFY(WidgetFinder::label(controller().accountsPage()->content(), "from another machine"));
+    }
+
+private:
+    static QByteArray AccountsFile_encode(const QList<Account>& accounts);
+};
+
+#include "AccountsFile.h"
+QByteArray TestSettingsWindow::AccountsFile_encode(const QList<Account>& accounts) {
+    return AccountsFile::encode(accounts);
+}
+
+CORVALINK_TEST_MAIN(TestSettingsWindow)
+#include "TestSettingsWindow.moc"
