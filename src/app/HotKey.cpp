@@ -8,30 +8,35 @@
 
 #include <xcb/xcb.h>
 
-std::unique_ptr<HotKeyBackend> makeHotKeyBackend() {
+std::unique_ptr<HotKeyBackend> makeHotKeyBackend()
+{
     if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         xcb_connection_t* connection = x11->connection();
-        const xcb_screen_t* screen =
-            connection ? xcb_setup_roots_iterator(xcb_get_setup(connection)).data : nullptr;
+        const xcb_screen_t* screen = connection ? xcb_setup_roots_iterator(xcb_get_setup(connection)).data : nullptr;
         if (screen)
             return std::make_unique<X11HotKeyBackend>(connection, screen->root);
     }
     return std::make_unique<HeadlessHotKeyBackend>();
 }
 
-HotKey& HotKey::shared() {
+HotKey& HotKey::shared()
+{
     static HotKey* hotKey = new HotKey(makeHotKeyBackend());
     return *hotKey;
 }
 
 HotKey::HotKey(std::unique_ptr<HotKeyBackend> backend)
-    : m_backend(std::move(backend)) {}
+    : m_backend(std::move(backend))
+{
+}
 
-HotKey::~HotKey() {
+HotKey::~HotKey()
+{
     setEnabled(false);
 }
 
-void HotKey::setEnabled(bool enabled) {
+void HotKey::setEnabled(bool enabled)
+{
     if (m_registered) {
         m_backend->unregisterHotKey();
         m_registered = false;
@@ -45,7 +50,8 @@ void HotKey::setEnabled(bool enabled) {
     m_registered = m_backend->registerHotKey();
 }
 
-void HotKey::pressed() {
+void HotKey::pressed()
+{
     // Never run the action inside the event handler: queue it.
     QMetaObject::invokeMethod(
         this,

@@ -11,7 +11,8 @@ namespace {
 // Marks the entries this program wrote, so that a user's own file is left alone.
 const QString ownerKey = QStringLiteral("X-Corvalink-Autostart");
 
-QHash<QString, QString> readDesktopEntry(const QString& path) {
+QHash<QString, QString> readDesktopEntry(const QString& path)
+{
     QHash<QString, QString> keys;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -30,11 +31,13 @@ QHash<QString, QString> readDesktopEntry(const QString& path) {
     return keys;
 }
 
-bool isOurs(const QHash<QString, QString>& keys) {
+bool isOurs(const QHash<QString, QString>& keys)
+{
     return keys.value(ownerKey) == QLatin1String("true");
 }
 
-void logFailure(const QString& reason) {
+void logFailure(const QString& reason)
+{
     qWarning("Launch at login failed: %s", qPrintable(reason));
 }
 
@@ -42,17 +45,20 @@ void logFailure(const QString& reason) {
 
 namespace LoginItem {
 
-QString entryPath() {
+QString entryPath()
+{
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/autostart/corvalink.desktop");
 }
 
-bool isEnabled() {
+bool isEnabled()
+{
     const auto keys = readDesktopEntry(entryPath());
     return isOurs(keys) && keys.value(QStringLiteral("Hidden")) != QLatin1String("true");
 }
 
-QString quotedExec(const QString& executable) {
+QString quotedExec(const QString& executable)
+{
     QString quoted;
     for (const QChar c : executable) {
         if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\'))
@@ -65,7 +71,8 @@ QString quotedExec(const QString& executable) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString desktopEntry(const QString& executable) {
+QString desktopEntry(const QString& executable)
+{
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Corvalink\n"
@@ -83,7 +90,8 @@ QString desktopEntry(const QString& executable) {
         .arg(quotedExec(executable), ownerKey);
 }
 
-void setLaunchAtLogin(bool enabled) {
+void setLaunchAtLogin(bool enabled)
+{
     const QString path = entryPath();
     if (!enabled) {
         if (QFile::exists(path) && isOurs(readDesktopEntry(path)) && !QFile::remove(path))

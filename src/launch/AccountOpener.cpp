@@ -6,7 +6,8 @@
 
 namespace AccountOpener {
 
-Outcome open(const Account& account) {
+Outcome open(const Account& account)
+{
     Store::shared().markOpened(account);
     if (BrowserLauncher::open(account))
         return Outcome::Browser;

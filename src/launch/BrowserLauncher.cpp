@@ -11,7 +11,8 @@
 
 namespace {
 
-const QHash<QString, QStringList>& linuxExecutables() {
+const QHash<QString, QStringList>& linuxExecutables()
+{
     static const QHash<QString, QStringList> table{
         {QStringLiteral("Google Chrome"),
          {QStringLiteral("google-chrome-stable"), QStringLiteral("google-chrome"),
@@ -31,11 +32,9 @@ const QHash<QString, QStringList>& linuxExecutables() {
         {QStringLiteral("Microsoft Edge Dev"), {QStringLiteral("microsoft-edge-dev")}},
         {QStringLiteral("Microsoft Edge Canary"), {QStringLiteral("microsoft-edge-canary")}},
         {QStringLiteral("Chromium"),
-         {QStringLiteral("chromium"), QStringLiteral("chromium-browser"),
-          QStringLiteral("org.chromium.Chromium")}},
+         {QStringLiteral("chromium"), QStringLiteral("chromium-browser"), QStringLiteral("org.chromium.Chromium")}},
         {QStringLiteral("Vivaldi"),
-         {QStringLiteral("vivaldi-stable"), QStringLiteral("vivaldi"),
-          QStringLiteral("com.vivaldi.Vivaldi")}},
+         {QStringLiteral("vivaldi-stable"), QStringLiteral("vivaldi"), QStringLiteral("com.vivaldi.Vivaldi")}},
         {QStringLiteral("Opera"), {QStringLiteral("opera")}},
         {QStringLiteral("Opera Developer"), {QStringLiteral("opera-developer")}},
         {QStringLiteral("Yandex"),
@@ -43,13 +42,13 @@ const QHash<QString, QStringList>& linuxExecutables() {
           QStringLiteral("ru.yandex.Browser")}},
         {QStringLiteral("Thorium"), {QStringLiteral("thorium-browser")}},
         {QStringLiteral("Ungoogled Chromium"),
-         {QStringLiteral("ungoogled-chromium"),
-          QStringLiteral("io.github.ungoogled_software.ungoogled_chromium")}},
+         {QStringLiteral("ungoogled-chromium"), QStringLiteral("io.github.ungoogled_software.ungoogled_chromium")}},
     };
     return table;
 }
 
-bool isExecutableFile(const QString& path) {
+bool isExecutableFile(const QString& path)
+{
     const QFileInfo info(path);
     return info.isFile() && info.isExecutable();
 }
@@ -58,7 +57,8 @@ bool isExecutableFile(const QString& path) {
 
 namespace BrowserLauncher {
 
-const QStringList& known() {
+const QStringList& known()
+{
     static const QStringList names{
         QStringLiteral("Google Chrome"),
         QStringLiteral("Google Chrome Beta"),
@@ -88,18 +88,21 @@ const QStringList& known() {
     return names;
 }
 
-QStringList executables(const QString& name) {
+QStringList executables(const QString& name)
+{
     return linuxExecutables().value(name);
 }
 
-QStringList searchFolders() {
+QStringList searchFolders()
+{
     QStringList folders = qEnvironmentVariable("PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     folders << QStringLiteral("/snap/bin") << QStringLiteral("/var/lib/flatpak/exports/bin")
             << QDir::homePath() + QStringLiteral("/.local/share/flatpak/exports/bin");
     return folders;
 }
 
-QString findExecutable(const QString& name) {
+QString findExecutable(const QString& name)
+{
     const QStringList candidates = executables(name);
     if (candidates.isEmpty())
         return {};
@@ -113,7 +116,8 @@ QString findExecutable(const QString& name) {
     return {};
 }
 
-QStringList installedBrowsers() {
+QStringList installedBrowsers()
+{
     QStringList installed;
     for (const QString& name : known()) {
         if (!findExecutable(name).isEmpty())
@@ -122,7 +126,8 @@ QStringList installedBrowsers() {
     return installed;
 }
 
-std::optional<QString> resolveBrowser(const Account& account) {
+std::optional<QString> resolveBrowser(const Account& account)
+{
     const QStringList installed = installedBrowsers();
     for (const auto& candidate : {account.browser, Settings::defaultBrowser()}) {
         if (candidate && installed.contains(*candidate))
@@ -133,7 +138,8 @@ std::optional<QString> resolveBrowser(const Account& account) {
     return installed.first();
 }
 
-QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir) {
+QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir)
+{
     QStringList arguments{QStringLiteral("-na"),
                           browser,
                           QStringLiteral("--args"),
@@ -148,7 +154,8 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
     return arguments;
 }
 
-bool open(const Account& account) {
+bool open(const Account& account)
+{
     // The URL comes from a file anyone may have edited; a leading "-" would turn
     // it into a browser switch.
     if (account.url.startsWith(QLatin1Char('-'))) {

@@ -16,12 +16,14 @@
 
 namespace {
 
-QHash<QUuid, WebFallbackWindow*>& windows() {
+QHash<QUuid, WebFallbackWindow*>& windows()
+{
     static QHash<QUuid, WebFallbackWindow*> table;
     return table;
 }
 
-QStringList moduleCandidates() {
+QStringList moduleCandidates()
+{
     const QString dir = QCoreApplication::applicationDirPath();
     return {dir + QStringLiteral("/corvalink-webengine.so"),
             dir + QStringLiteral("/../lib/corvalink/corvalink-webengine.so")};
@@ -29,7 +31,8 @@ QStringList moduleCandidates() {
 
 WebEngineModule* loadedModule = nullptr;
 
-WebEngineModule* module() {
+WebEngineModule* module()
+{
     if (loadedModule)
         return loadedModule;
     for (const QString& path : moduleCandidates()) {
@@ -45,9 +48,9 @@ WebEngineModule* module() {
     return nullptr;
 }
 
-QWidget* engineMissingNotice(QWidget* parent) {
-    auto* label =
-        new QLabel(QObject::tr("The web engine is not installed, so this page cannot be shown."), parent);
+QWidget* engineMissingNotice(QWidget* parent)
+{
+    auto* label = new QLabel(QObject::tr("The web engine is not installed, so this page cannot be shown."), parent);
     label->setAlignment(Qt::AlignCenter);
     return label;
 }
@@ -55,7 +58,8 @@ QWidget* engineMissingNotice(QWidget* parent) {
 } // namespace
 
 WebFallbackWindow::WebFallbackWindow(const Account& account)
-    : m_id(account.id) {
+    : m_id(account.id)
+{
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(account.siteName + QStringLiteral(" \u2013 ") + account.label);
     resize(1100, 760);
@@ -76,12 +80,14 @@ WebFallbackWindow::WebFallbackWindow(const Account& account)
         engine->load(view, url);
 }
 
-WebFallbackWindow::~WebFallbackWindow() {
+WebFallbackWindow::~WebFallbackWindow()
+{
     if (windows().value(m_id) == this)
         windows().remove(m_id);
 }
 
-void WebFallbackWindow::show(const Account& account) {
+void WebFallbackWindow::show(const Account& account)
+{
     WebFallbackWindow* window = windows().value(account.id);
     if (!window) {
         window = new WebFallbackWindow(account);
@@ -92,28 +98,31 @@ void WebFallbackWindow::show(const Account& account) {
     window->activateWindow();
 }
 
-const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open() {
+const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open()
+{
     return windows();
 }
 
-QString WebFallbackWindow::dataDir(const QUuid& id) {
+QString WebFallbackWindow::dataDir(const QUuid& id)
+{
     return Store::shared().baseDir() + QStringLiteral("/webdata/") + Account::idText(id);
 }
 
-bool WebFallbackWindow::engineLoaded() {
+bool WebFallbackWindow::engineLoaded()
+{
     return loadedModule != nullptr;
 }
 
 namespace WKWebsiteDataStoreHelper {
 
-void remove(const QUuid& id, std::function<void(const QString& error)> done) {
+void remove(const QUuid& id, std::function<void(const QString& error)> done)
+{
     const auto finish = [done](const QString& error) {
         if (done)
             done(error);
     };
     if (windows().contains(id)) {
-        QTimer::singleShot(0,
-                           [finish] { finish(QObject::tr("A web window of this account is still open.")); });
+        QTimer::singleShot(0, [finish] { finish(QObject::tr("A web window of this account is still open.")); });
         return;
     }
     // The profile holds files open: destroy it, let the engine settle, then delete.

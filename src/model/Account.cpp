@@ -5,11 +5,13 @@ namespace {
 // 2001-01-01 00:00:00 UTC in Unix milliseconds.
 constexpr qint64 referenceEpochMs = 978307200000LL;
 
-bool sameText(const QString& a, const QString& b) {
+bool sameText(const QString& a, const QString& b)
+{
     return a == b || a.normalized(QString::NormalizationForm_C) == b.normalized(QString::NormalizationForm_C);
 }
 
-bool sameText(const std::optional<QString>& a, const std::optional<QString>& b) {
+bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
+{
     if (a.has_value() != b.has_value())
         return false;
     return !a || sameText(*a, *b);
@@ -17,28 +19,34 @@ bool sameText(const std::optional<QString>& a, const std::optional<QString>& b) 
 
 } // namespace
 
-QString Account::idText(const QUuid& id) {
+QString Account::idText(const QUuid& id)
+{
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-QString Account::idText() const {
+QString Account::idText() const
+{
     return idText(id);
 }
 
-bool Account::operator==(const Account& other) const {
+bool Account::operator==(const Account& other) const
+{
     return id == other.id && sameText(siteName, other.siteName) && sameText(url, other.url) &&
            sameText(label, other.label) && sameText(browser, other.browser) && sameText(color, other.color) &&
            lastOpened == other.lastOpened;
 }
 
-double Account::referenceSeconds(const QDateTime& time) {
+double Account::referenceSeconds(const QDateTime& time)
+{
     return double(time.toMSecsSinceEpoch() - referenceEpochMs) / 1000.0;
 }
 
-QDateTime Account::dateFromReferenceSeconds(double seconds) {
+QDateTime Account::dateFromReferenceSeconds(double seconds)
+{
     return QDateTime::fromMSecsSinceEpoch(referenceEpochMs + qint64(seconds * 1000.0), Qt::UTC);
 }
 
-double Account::nowReferenceSeconds() {
+double Account::nowReferenceSeconds()
+{
     return referenceSeconds(QDateTime::currentDateTimeUtc());
 }

@@ -13,9 +13,12 @@ class DotIconEngine : public QIconEngine {
 public:
     DotIconEngine(QColor color, qreal diameter)
         : m_color(color)
-        , m_diameter(diameter) {}
+        , m_diameter(diameter)
+    {
+    }
 
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override
+    {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
@@ -28,7 +31,8 @@ public:
         painter->restore();
     }
 
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
         QPixmap pixmap(size);
         pixmap.fill(Qt::transparent);
         QPainter painter(&pixmap);
@@ -36,7 +40,8 @@ public:
         return pixmap;
     }
 
-    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override {
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
         const int side = qRound(m_diameter);
         return QSize(side, side).boundedTo(size);
     }
@@ -53,21 +58,19 @@ private:
 
 namespace AccountColor {
 
-const QList<Entry>& all() {
+const QList<Entry>& all()
+{
     static const QList<Entry> palette{
-        {QStringLiteral("Red"), QColor(0xFF, 0x3B, 0x30)},
-        {QStringLiteral("Orange"), QColor(0xFF, 0x95, 0x00)},
-        {QStringLiteral("Yellow"), QColor(0xFF, 0xCC, 0x00)},
-        {QStringLiteral("Green"), QColor(0x34, 0xC7, 0x59)},
-        {QStringLiteral("Blue"), QColor(0x00, 0x7A, 0xFF)},
-        {QStringLiteral("Purple"), QColor(0xAF, 0x52, 0xDE)},
-        {QStringLiteral("Pink"), QColor(0xFF, 0x2D, 0x55)},
-        {QStringLiteral("Gray"), QColor(0x8E, 0x8E, 0x93)},
+        {QStringLiteral("Red"), QColor(0xFF, 0x3B, 0x30)},    {QStringLiteral("Orange"), QColor(0xFF, 0x95, 0x00)},
+        {QStringLiteral("Yellow"), QColor(0xFF, 0xCC, 0x00)}, {QStringLiteral("Green"), QColor(0x34, 0xC7, 0x59)},
+        {QStringLiteral("Blue"), QColor(0x00, 0x7A, 0xFF)},   {QStringLiteral("Purple"), QColor(0xAF, 0x52, 0xDE)},
+        {QStringLiteral("Pink"), QColor(0xFF, 0x2D, 0x55)},   {QStringLiteral("Gray"), QColor(0x8E, 0x8E, 0x93)},
     };
     return palette;
 }
 
-const QStringList& names() {
+const QStringList& names()
+{
     static const QStringList list = [] {
         QStringList result{QStringLiteral("None")};
         for (const Entry& entry : all())
@@ -77,7 +80,8 @@ const QStringList& names() {
     return list;
 }
 
-QIcon dot(const std::optional<QString>& name, qreal diameter) {
+QIcon dot(const std::optional<QString>& name, qreal diameter)
+{
     if (!name)
         return {};
     for (const Entry& entry : all()) {

@@ -9,7 +9,8 @@
 
 namespace {
 
-QJsonObject toJson(const Account& account) {
+QJsonObject toJson(const Account& account)
+{
     // QJsonObject keeps its keys sorted, which is the order the file wants.
     QJsonObject object{
         {QStringLiteral("id"), account.idText()},
@@ -26,7 +27,8 @@ QJsonObject toJson(const Account& account) {
     return object;
 }
 
-std::optional<QUuid> parseId(const QJsonValue& value) {
+std::optional<QUuid> parseId(const QJsonValue& value)
+{
     static const QRegularExpression form(
         QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
     if (!value.isString() || !form.match(value.toString()).hasMatch())
@@ -34,7 +36,8 @@ std::optional<QUuid> parseId(const QJsonValue& value) {
     return QUuid::fromString(value.toString());
 }
 
-std::optional<QString> requiredText(const QJsonObject& object, const QString& key) {
+std::optional<QString> requiredText(const QJsonObject& object, const QString& key)
+{
     const QJsonValue value = object.value(key);
     if (!value.isString())
         return std::nullopt;
@@ -42,7 +45,8 @@ std::optional<QString> requiredText(const QJsonObject& object, const QString& ke
 }
 
 // Missing or null is absent; a value of another type is an error.
-bool optionalText(const QJsonObject& object, const QString& key, std::optional<QString>& out) {
+bool optionalText(const QJsonObject& object, const QString& key, std::optional<QString>& out)
+{
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return true;
@@ -52,7 +56,8 @@ bool optionalText(const QJsonObject& object, const QString& key, std::optional<Q
     return true;
 }
 
-bool optionalTime(const QJsonObject& object, std::optional<double>& out) {
+bool optionalTime(const QJsonObject& object, std::optional<double>& out)
+{
     const QJsonValue value = object.value(QStringLiteral("lastOpened"));
     if (value.isUndefined() || value.isNull())
         return true;
@@ -63,7 +68,8 @@ bool optionalTime(const QJsonObject& object, std::optional<double>& out) {
     return true;
 }
 
-std::optional<Account> fromJson(const QJsonValue& element) {
+std::optional<Account> fromJson(const QJsonValue& element)
+{
     if (!element.isObject())
         return std::nullopt;
     const QJsonObject object = element.toObject();
@@ -76,8 +82,7 @@ std::optional<Account> fromJson(const QJsonValue& element) {
 
     Account account{*id, *siteName, *url, *label, {}, {}, {}};
     if (!optionalText(object, QStringLiteral("browser"), account.browser) ||
-        !optionalText(object, QStringLiteral("color"), account.color) ||
-        !optionalTime(object, account.lastOpened))
+        !optionalText(object, QStringLiteral("color"), account.color) || !optionalTime(object, account.lastOpened))
         return std::nullopt;
     return account;
 }
@@ -86,14 +91,16 @@ std::optional<Account> fromJson(const QJsonValue& element) {
 
 namespace AccountsFile {
 
-QByteArray encode(const QList<Account>& accounts) {
+QByteArray encode(const QList<Account>& accounts)
+{
     QJsonArray array;
     for (const Account& account : accounts)
         array.append(toJson(account));
     return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
-std::optional<QList<Account>> decode(const QByteArray& bytes) {
+std::optional<QList<Account>> decode(const QByteArray& bytes)
+{
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())

@@ -6,19 +6,21 @@
 
 namespace Paths {
 
-QString dataFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Corvalink");
+QString dataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Corvalink");
 }
 
-bool makePrivateDir(const QString& path) {
+bool makePrivateDir(const QString& path)
+{
     if (!QDir().mkpath(path))
         return false;
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return true;
 }
 
-QString withTilde(const QString& path) {
+QString withTilde(const QString& path)
+{
     const QString home = QDir::homePath();
     if (path == home)
         return QStringLiteral("~");

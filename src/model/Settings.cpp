@@ -2,7 +2,8 @@
 
 namespace {
 
-bool storedBoolean(const QVariant& value, bool& out) {
+bool storedBoolean(const QVariant& value, bool& out)
+{
     if (value.typeId() == QMetaType::Bool) {
         out = value.toBool();
         return true;
@@ -17,7 +18,8 @@ bool storedBoolean(const QVariant& value, bool& out) {
     return false;
 }
 
-bool readFlag(const QString& key) {
+bool readFlag(const QString& key)
+{
     bool flag = false;
     return storedBoolean(Settings::d().value(key), flag) && flag;
 }
@@ -26,56 +28,67 @@ bool readFlag(const QString& key) {
 
 namespace Settings {
 
-QSettings& d() {
+QSettings& d()
+{
     static QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Corvalink"),
                               QStringLiteral("Corvalink"));
     return settings;
 }
 
-bool hotkeyEnabled() {
+bool hotkeyEnabled()
+{
     bool flag = true;
     return storedBoolean(d().value(hotkeyEnabledKey), flag) ? flag : true;
 }
 
-void setHotkeyEnabled(bool enabled) {
+void setHotkeyEnabled(bool enabled)
+{
     d().setValue(hotkeyEnabledKey, enabled);
 }
 
-bool iCloudSync() {
+bool iCloudSync()
+{
     return readFlag(iCloudSyncKey);
 }
 
-void setICloudSync(bool enabled) {
+void setICloudSync(bool enabled)
+{
     d().setValue(iCloudSyncKey, enabled);
 }
 
-std::optional<QString> defaultBrowser() {
+std::optional<QString> defaultBrowser()
+{
     const QVariant value = d().value(defaultBrowserKey);
     if (!value.isValid())
         return std::nullopt;
     return value.toString();
 }
 
-void setDefaultBrowser(const std::optional<QString>& name) {
+void setDefaultBrowser(const std::optional<QString>& name)
+{
     if (name)
         d().setValue(defaultBrowserKey, *name);
     else
         d().remove(defaultBrowserKey);
 }
 
-bool incognito() {
+bool incognito()
+{
     return readFlag(incognitoKey);
 }
 
-void setIncognito(bool enabled) {
+void setIncognito(bool enabled)
+{
     d().setValue(incognitoKey, enabled);
 }
 
-QString extraArgs() {
+QString extraArgs()
+{
     return d().value(extraArgsKey).toString();
 }
 
-void setExtraArgs(const QString& text) {
+void setExtraArgs(const QString& text)
+{
     d().setValue(extraArgsKey, text);
 }
 

@@ -22,7 +22,8 @@ const QString accountsFileName = QStringLiteral("accounts.json");
 
 } // namespace
 
-Store& Store::shared() {
+Store& Store::shared()
+{
     // Lives for the whole process, as every caller expects.
     static Store* store = new Store(Paths::dataFolder());
     return *store;
@@ -30,7 +31,8 @@ Store& Store::shared() {
 
 Store::Store(const QString& baseDir, QObject* parent)
     : QObject(parent)
-    , m_baseDir(baseDir) {
+    , m_baseDir(baseDir)
+{
     Paths::makePrivateDir(m_baseDir);
     if (syncing())
         prepareCloud();
@@ -41,15 +43,18 @@ Store::Store(const QString& baseDir, QObject* parent)
 
 Store::~Store() = default;
 
-QString Store::profileDir(const QUuid& id) const {
+QString Store::profileDir(const QUuid& id) const
+{
     return m_baseDir + QStringLiteral("/profiles/") + Account::idText(id);
 }
 
-QString Store::activeFile() const {
+QString Store::activeFile() const
+{
     return (syncing() ? cloudDir() : m_baseDir) + QLatin1Char('/') + accountsFileName;
 }
 
-std::optional<QList<Account>> Store::readAccounts(const QString& path) {
+std::optional<QList<Account>> Store::readAccounts(const QString& path)
+{
     QFile file(path);
     if (!file.exists())
         return std::nullopt;
@@ -65,7 +70,8 @@ std::optional<QList<Account>> Store::readAccounts(const QString& path) {
     return list;
 }
 
-void Store::reload() {
+void Store::reload()
+{
     if (syncing())
         prepareCloud();
     auto list = readAccounts(activeFile());
@@ -75,21 +81,22 @@ void Store::reload() {
     Q_EMIT accountsChanged();
 }
 
-bool Store::keepUnreadableCopy(const QString& path) {
+bool Store::keepUnreadableCopy(const QString& path)
+{
     if (!QFileInfo::exists(path))
         return true;
     const QString copy = path + QStringLiteral(".unreadable-") +
                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (!QFile::copy(path, copy)) {
-        qWarning("Corvalink: %s cannot be read and cannot be copied aside; it is left as it is",
-                 qPrintable(path));
+        qWarning("Corvalink: %s cannot be read and cannot be copied aside; it is left as it is", qPrintable(path));
         return false;
     }
     qWarning("Corvalink: %s could not be read; kept a copy as %s", qPrintable(path), qPrintable(copy));
     return true;
 }
 
-void Store::save() {
+void Store::save()
+{
     if (syncing())
         QDir().mkpath(cloudDir());
     const QByteArray bytes = AccountsFile::encode(m_accounts);
@@ -105,12 +112,14 @@ void Store::save() {
         qWarning("Corvalink: could not write %s: %s", qPrintable(path), qPrintable(file.errorString()));
 }
 
-void Store::append(const Account& account) {
+void Store::append(const Account& account)
+{
     m_accounts.append(account);
     save();
 }
 
-void Store::update(const Account& account) {
+void Store::update(const Account& account)
+{
     const auto it = std::find_if(m_accounts.begin(), m_accounts.end(),
                                  [&](const Account& stored) { return stored.id == account.id; });
     if (it == m_accounts.end())
@@ -119,7 +128,8 @@ void Store::update(const Account& account) {
     save();
 }
 
-void Store::markOpened(const Account& account) {
+void Store::markOpened(const Account& account)
+{
     const auto it = std::find_if(m_accounts.cbegin(), m_accounts.cend(),
                                  [&](const Account& stored) { return stored.id == account.id; });
     if (it == m_accounts.cend())
@@ -129,14 +139,16 @@ void Store::markOpened(const Account& account) {
     update(stamped);
 }
 
-void Store::remove(const Account& account, bool deleteProfile) {
+void Store::remove(const Account& account, bool deleteProfile)
+{
     m_accounts.removeIf([&](const Account& stored) { return stored.id == account.id; });
     if (deleteProfile)
         QDir(profileDir(account.id)).removeRecursively();
     save();
 }
 
-QList<Account> Store::sorted(QList<Account> accounts) {
+QList<Account> Store::sorted(QList<Account> accounts)
+{
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(accounts.begin(), accounts.end(), [&](const Account& a, const Account& b) {
@@ -151,34 +163,39 @@ QList<Account> Store::sorted(QList<Account> accounts) {
 
 // iCloud Drive ------------------------------------------------------------
 
-QString Store::cloudRoot() {
+QString Store::cloudRoot()
+{
     return QDir::homePath() + QStringLiteral("/Library/Mobile Documents/com~apple~CloudDocs");
 }
 
-QString Store::cloudDir() {
+QString Store::cloudDir()
+{
     return cloudRoot() + QStringLiteral("/Corvalink");
 }
 
-bool Store::syncing() const {
+bool Store::syncing() const
+{
     return Settings::iCloudSync() && QFileInfo::exists(cloudRoot());
 }
 
-void Store::prepareCloud() {
+void Store::prepareCloud()
+{
     QDir().mkpath(cloudDir());
     const QString placeholder = cloudDir() + QStringLiteral("/.accounts.json.icloud");
     if (QFileInfo::exists(placeholder))
         CloudDownload::request(cloudDir() + QLatin1Char('/') + accountsFileName);
 }
 
-bool Store::enableSync() {
+bool Store::enableSync()
+{
     if (!QFileInfo::exists(cloudRoot()))
         return false;
     prepareCloud();
     const QString cloudFile = cloudDir() + QLatin1Char('/') + accountsFileName;
     QList<Account> merged = readAccounts(cloudFile).value_or(QList<Account>{});
     for (const Account& local : std::as_const(m_accounts)) {
-        const bool known = std::any_of(merged.cbegin(), merged.cend(),
-                                       [&](const Account& cloud) { return cloud.id == local.id; });
+        const bool known =
+            std::any_of(merged.cbegin(), merged.cend(), [&](const Account& cloud) { return cloud.id == local.id; });
         if (!known)
             merged.append(local);
     }
@@ -190,18 +207,21 @@ bool Store::enableSync() {
     return true;
 }
 
-void Store::disableSync() {
+void Store::disableSync()
+{
     Settings::setICloudSync(false);
     save();
     startWatching();
 }
 
-void Store::stopWatching() {
+void Store::stopWatching()
+{
     delete m_watcher;
     delete m_pollTimer;
 }
 
-void Store::startWatching() {
+void Store::startWatching()
+{
     stopWatching();
     if (!syncing())
         return;
@@ -224,7 +244,8 @@ void Store::startWatching() {
     m_pollTimer->start();
 }
 
-void Store::watchCloudPaths() {
+void Store::watchCloudPaths()
+{
     if (!m_watcher)
         return;
     const QString file = cloudDir() + QLatin1Char('/') + accountsFileName;
@@ -234,11 +255,13 @@ void Store::watchCloudPaths() {
         m_watcher->addPath(file);
 }
 
-bool Store::isWatching() const {
+bool Store::isWatching() const
+{
     return m_watcher || m_pollTimer;
 }
 
-void Store::setPollInterval(std::chrono::milliseconds interval) {
+void Store::setPollInterval(std::chrono::milliseconds interval)
+{
     m_pollInterval = interval;
     if (m_pollTimer)
         m_pollTimer->setInterval(interval);

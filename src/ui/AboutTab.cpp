@@ -13,7 +13,8 @@
 
 namespace {
 
-QLabel* centredLabel(const QString& text, int pixelSize, QFont::Weight weight, bool secondary) {
+QLabel* centredLabel(const QString& text, int pixelSize, QFont::Weight weight, bool secondary)
+{
     auto* label = new QLabel(text);
     label->setFont(UI::font(pixelSize, weight));
     label->setAlignment(Qt::AlignCenter);
@@ -22,14 +23,16 @@ QLabel* centredLabel(const QString& text, int pixelSize, QFont::Weight weight, b
     return label;
 }
 
-QLabel* factLabel(qsizetype count) {
+QLabel* factLabel(qsizetype count)
+{
     auto* label = new QLabel(QString::number(count));
     label->setFont(UI::font(13));
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
 }
 
-QWidget* header() {
+QWidget* header()
+{
     auto* header = new QWidget;
     auto* layout = new QVBoxLayout(header);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -50,13 +53,14 @@ QWidget* header() {
 
 } // namespace
 
-QString AboutTab::versionText(const std::optional<QString>& shortVersion,
-                              const std::optional<QString>& build) {
+QString AboutTab::versionText(const std::optional<QString>& shortVersion, const std::optional<QString>& build)
+{
     return QStringLiteral("Version ") + shortVersion.value_or(QStringLiteral("dev")) + QStringLiteral(" (") +
            build.value_or(QStringLiteral("1")) + QLatin1Char(')');
 }
 
-QString AboutTab::versionText() {
+QString AboutTab::versionText()
+{
 #if defined(CORVALINK_VERSION) && defined(CORVALINK_BUILD_NUMBER)
     return versionText(QStringLiteral(CORVALINK_VERSION), QStringLiteral(CORVALINK_BUILD_NUMBER));
 #else
@@ -64,23 +68,21 @@ QString AboutTab::versionText() {
 #endif
 }
 
-QList<QWidget*> AboutTab::sections() {
+QList<QWidget*> AboutTab::sections()
+{
     auto* folder = new QPushButton(PlatformTexts::showFolderButton());
     QObject::connect(folder, &QPushButton::clicked, [] { GeneralTab::showFolder(); });
     QWidget* facts = UI::section(
         std::nullopt,
-        {UI::row(QStringLiteral("Accounts"), std::nullopt, {},
-                 {factLabel(Store::shared().accounts().size())}),
+        {UI::row(QStringLiteral("Accounts"), std::nullopt, {}, {factLabel(Store::shared().accounts().size())}),
          UI::row(QStringLiteral("Browsers detected"), std::nullopt, {},
                  {factLabel(BrowserLauncher::installedBrowsers().size())}),
          UI::row(QStringLiteral("Data folder"), std::nullopt, {}, {folder})},
-        QStringLiteral(
-            "Every account lives in its own isolated Chromium profile. Corvalink never reads or stores your "
-            "passwords, makes no network connections and has no analytics. ") +
+        QStringLiteral("Every account lives in its own isolated Chromium profile. Corvalink never reads or stores your "
+                       "passwords, makes no network connections and has no analytics. ") +
             PlatformTexts::dataStaysIn(Store::shared().baseDir()));
-    QLabel* notice =
-        UI::footnote(QStringLiteral("\u00A9 2026 Corvalink. Chrome, Brave, Edge, Vivaldi, Arc, Opera and "
-                                    "Chromium are trademarks of their respective owners."));
+    QLabel* notice = UI::footnote(QStringLiteral("\u00A9 2026 Corvalink. Chrome, Brave, Edge, Vivaldi, Arc, Opera and "
+                                                 "Chromium are trademarks of their respective owners."));
     notice->setAlignment(Qt::AlignCenter);
     return {header(), facts, notice};
 }

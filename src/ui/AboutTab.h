@@ -14,8 +14,7 @@ public:
     QList<QWidget*> sections();
 
     // "Version " + short version + " (" + build + ")", with "dev" and "1" for what is missing.
-    static QString versionText(const std::optional<QString>& shortVersion,
-                               const std::optional<QString>& build);
+    static QString versionText(const std::optional<QString>& shortVersion, const std::optional<QString>& build);
     // The version this program was built as.
     static QString versionText();
 };

@@ -20,7 +20,8 @@ namespace {
 
 const QString defaultChoice = QStringLiteral("Default");
 
-std::optional<Account> storedAccount(const QUuid& id) {
+std::optional<Account> storedAccount(const QUuid& id)
+{
     for (const Account& account : Store::shared().accounts()) {
         if (account.id == id)
             return account;
@@ -28,17 +29,18 @@ std::optional<Account> storedAccount(const QUuid& id) {
     return std::nullopt;
 }
 
-QString subtitle(const Account& account) {
-    const QString opened =
-        account.lastOpened
-            ? QStringLiteral("opened ") +
-                  RelativeDate::shortText(Account::dateFromReferenceSeconds(*account.lastOpened),
-                                          QDateTime::currentDateTimeUtc())
-            : QStringLiteral("never opened");
+QString subtitle(const Account& account)
+{
+    const QString opened = account.lastOpened
+                               ? QStringLiteral("opened ") +
+                                     RelativeDate::shortText(Account::dateFromReferenceSeconds(*account.lastOpened),
+                                                             QDateTime::currentDateTimeUtc())
+                               : QStringLiteral("never opened");
     return account.siteName + QStringLiteral(" \u00B7 ") + opened;
 }
 
-QWidget* addButtonRow(const std::function<void()>& addTapped) {
+QWidget* addButtonRow(const std::function<void()>& addTapped)
+{
     auto* button = new QPushButton(QStringLiteral("Add account\u2026"));
     QObject::connect(button, &QPushButton::clicked, [addTapped] {
         if (addTapped)
@@ -56,39 +58,41 @@ QWidget* addButtonRow(const std::function<void()>& addTapped) {
 
 AccountsTab::AccountsTab(std::function<void()> rebuildPage, std::function<void()> addTapped)
     : m_rebuildPage(std::move(rebuildPage))
-    , m_addTapped(std::move(addTapped)) {}
+    , m_addTapped(std::move(addTapped))
+{
+}
 
-QList<QWidget*> AccountsTab::sections() {
+QList<QWidget*> AccountsTab::sections()
+{
     QList<QWidget*> rows;
     for (const Account& account : Store::shared().accounts())
         rows.append(accountRow(account));
     if (rows.isEmpty())
         rows.append(UI::row(QStringLiteral("No accounts yet")));
-    return {UI::section(
-                std::nullopt, rows,
-                QStringLiteral("Each account has its own isolated browser profile. Log in once, then open "
-                               "it from the menu bar any time.")),
+    return {UI::section(std::nullopt, rows,
+                        QStringLiteral("Each account has its own isolated browser profile. Log in once, then open "
+                                       "it from the menu bar any time.")),
             addButtonRow(m_addTapped)};
 }
 
-QWidget* AccountsTab::accountRow(const Account& account) {
+QWidget* AccountsTab::accountRow(const Account& account)
+{
     const QStringList installed = BrowserLauncher::installedBrowsers();
-    const QString selected =
-        account.browser && installed.contains(*account.browser) ? *account.browser : defaultChoice;
+    const QString selected = account.browser && installed.contains(*account.browser) ? *account.browser : defaultChoice;
     const QUuid id = account.id;
-    auto* browser =
-        new SelectView(QStringList{defaultChoice} + installed, selected, [id](const QString& choice) {
-            // The row's copy may be stale by now; change the stored record.
-            if (auto current = storedAccount(id)) {
-                current->browser = choice == defaultChoice ? std::nullopt : std::optional<QString>(choice);
-                Store::shared().update(*current);
-            }
-        });
+    auto* browser = new SelectView(QStringList{defaultChoice} + installed, selected, [id](const QString& choice) {
+        // The row's copy may be stale by now; change the stored record.
+        if (auto current = storedAccount(id)) {
+            current->browser = choice == defaultChoice ? std::nullopt : std::optional<QString>(choice);
+            Store::shared().update(*current);
+        }
+    });
     return UI::row(account.label, subtitle(account), AccountColor::dot(account.color, 10),
                    {browser, actionButton(account)});
 }
 
-QToolButton* AccountsTab::actionButton(const Account& account) {
+QToolButton* AccountsTab::actionButton(const Account& account)
+{
     const QUuid id = account.id;
     auto* button = new QToolButton;
     button->setObjectName(QStringLiteral("actions"));
@@ -100,8 +104,7 @@ QToolButton* AccountsTab::actionButton(const Account& account) {
     button->setIconSize(QSize(14, 14));
 
     auto* menu = new QMenu(button);
-    QObject::connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered,
-                     [this, id] { openAccount(id); });
+    QObject::connect(menu->addAction(QStringLiteral("Open")), &QAction::triggered, [this, id] { openAccount(id); });
     QObject::connect(menu->addAction(QStringLiteral("Rename\u2026")), &QAction::triggered,
                      [this, id] { renameAccount(id); });
     QMenu* colors = menu->addMenu(QStringLiteral("Color"));
@@ -117,12 +120,14 @@ QToolButton* AccountsTab::actionButton(const Account& account) {
     return button;
 }
 
-void AccountsTab::openAccount(const QUuid& id) {
+void AccountsTab::openAccount(const QUuid& id)
+{
     if (auto account = storedAccount(id))
         AccountOpener::open(*account);
 }
 
-void AccountsTab::renameAccount(const QUuid& id) {
+void AccountsTab::renameAccount(const QUuid& id)
+{
     auto account = storedAccount(id);
     if (!account)
         return;
@@ -140,7 +145,8 @@ void AccountsTab::renameAccount(const QUuid& id) {
     m_rebuildPage();
 }
 
-void AccountsTab::changeColor(const QUuid& id, const QString& color) {
+void AccountsTab::changeColor(const QUuid& id, const QString& color)
+{
     auto account = storedAccount(id);
     if (!account)
         return;
@@ -149,17 +155,15 @@ void AccountsTab::changeColor(const QUuid& id, const QString& color) {
     m_rebuildPage();
 }
 
-void AccountsTab::removeAccount(const QUuid& id) {
+void AccountsTab::removeAccount(const QUuid& id)
+{
     const auto account = storedAccount(id);
     if (!account)
         return;
     const int answer = Alert::run(
-        QStringLiteral("Remove ") + account->siteName + QStringLiteral(" \u2013 ") + account->label +
-            QLatin1Char('?'),
-        QStringLiteral(
-            "You can also delete its saved session. You would need to log in again if you add it back."),
-        {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"),
-         QStringLiteral("Cancel")});
+        QStringLiteral("Remove ") + account->siteName + QStringLiteral(" \u2013 ") + account->label + QLatin1Char('?'),
+        QStringLiteral("You can also delete its saved session. You would need to log in again if you add it back."),
+        {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"), QStringLiteral("Cancel")});
     if (answer != Alert::firstButton && answer != Alert::firstButton + 1)
         return;
     Store::shared().remove(*account, answer == Alert::firstButton);

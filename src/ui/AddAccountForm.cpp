@@ -17,7 +17,8 @@ namespace {
 const QString defaultBrowserChoice = QStringLiteral("Default");
 const QString noColorChoice = QStringLiteral("None");
 
-bool isTrimmable(QChar c) {
+bool isTrimmable(QChar c)
+{
     return c == QLatin1Char('\t') || c.category() == QChar::Separator_Space;
 }
 
@@ -28,7 +29,8 @@ AddAccountForm::AddAccountForm(std::function<void(const Account&)> onSave, std::
     , m_siteField(UI::field(QStringLiteral("Claude"), QStringLiteral("Site name"), 260))
     , m_urlField(UI::field(SitePreset::all().first().loginUrl, QStringLiteral("https://\u2026"), 260))
     , m_onSave(std::move(onSave))
-    , m_onCancel(std::move(onCancel)) {
+    , m_onCancel(std::move(onCancel))
+{
     QStringList presetNames;
     for (const SitePreset& preset : SitePreset::all())
         presetNames.append(preset.name);
@@ -42,16 +44,18 @@ AddAccountForm::AddAccountForm(std::function<void(const Account&)> onSave, std::
     m_colorPicker = new SelectView(AccountColor::names(), noColorChoice, {});
 }
 
-AddAccountForm::~AddAccountForm() {
+AddAccountForm::~AddAccountForm()
+{
     // Controls still placed in a page go with the page.
-    for (QWidget* control : QList<QWidget*>{m_labelField, m_siteField, m_urlField, m_sitePicker,
-                                            m_browserPicker, m_colorPicker}) {
+    for (QWidget* control :
+         QList<QWidget*>{m_labelField, m_siteField, m_urlField, m_sitePicker, m_browserPicker, m_colorPicker}) {
         if (control && !control->parent())
             delete control;
     }
 }
 
-QList<QWidget*> AddAccountForm::sections() {
+QList<QWidget*> AddAccountForm::sections()
+{
     const QList<QWidget*> rows{
         UI::row(QStringLiteral("Site"), std::nullopt, {}, {m_sitePicker}),
         UI::row(QStringLiteral("Site name"), std::nullopt, {}, {m_siteField}),
@@ -60,11 +64,10 @@ QList<QWidget*> AddAccountForm::sections() {
         UI::row(QStringLiteral("Browser"), std::nullopt, {}, {m_browserPicker}),
         UI::row(QStringLiteral("Color"), std::nullopt, {}, {m_colorPicker}),
     };
-    QWidget* section =
-        UI::section(QStringLiteral("New account"), rows,
-                    QStringLiteral("A browser window opens so you can log in once. Corvalink never "
-                                   "sees your password; the session is kept in this account's own "
-                                   "profile."));
+    QWidget* section = UI::section(QStringLiteral("New account"), rows,
+                                   QStringLiteral("A browser window opens so you can log in once. Corvalink never "
+                                                  "sees your password; the session is kept in this account's own "
+                                                  "profile."));
 
     auto* buttons = new QWidget;
     auto* layout = new QHBoxLayout(buttons);
@@ -83,7 +86,8 @@ QList<QWidget*> AddAccountForm::sections() {
     return {section, buttons};
 }
 
-QString AddAccountForm::trimmed(const QString& text) {
+QString AddAccountForm::trimmed(const QString& text)
+{
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && isTrimmable(text.at(begin)))
@@ -93,7 +97,8 @@ QString AddAccountForm::trimmed(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-void AddAccountForm::applyPreset(const QString& name) {
+void AddAccountForm::applyPreset(const QString& name)
+{
     for (const SitePreset& preset : SitePreset::all()) {
         if (preset.name != name)
             continue;
@@ -103,7 +108,8 @@ void AddAccountForm::applyPreset(const QString& name) {
     }
 }
 
-void AddAccountForm::saveTapped() {
+void AddAccountForm::saveTapped()
+{
     const QString siteName = trimmed(m_siteField->text());
     const QString label = trimmed(m_labelField->text());
     QString url = trimmed(m_urlField->text());
@@ -127,7 +133,8 @@ void AddAccountForm::saveTapped() {
         m_onSave(account);
 }
 
-void AddAccountForm::cancelTapped() {
+void AddAccountForm::cancelTapped()
+{
     if (m_onCancel)
         m_onCancel();
 }

@@ -12,7 +12,8 @@
 
 namespace Alert {
 
-int run(const QString& message, const QString& informative, const QStringList& buttons, QWidget* accessory) {
+int run(const QString& message, const QString& informative, const QStringList& buttons, QWidget* accessory)
+{
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("Corvalink"));
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
@@ -38,8 +39,7 @@ int run(const QString& message, const QString& informative, const QStringList& b
     int answer = firstButton + int(buttons.size()) - 1;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // A lone "&" would mark a mnemonic instead of showing itself.
-        auto* button =
-            new QPushButton(QString(buttons.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        auto* button = new QPushButton(QString(buttons.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&")));
         button->setAutoDefault(i == 0);
         button->setDefault(i == 0);
         QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &answer, i] {

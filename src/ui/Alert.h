@@ -12,7 +12,6 @@ namespace Alert {
 
 inline constexpr int firstButton = 1000;
 
-int run(const QString& message, const QString& informative, const QStringList& buttons,
-        QWidget* accessory = nullptr);
+int run(const QString& message, const QString& informative, const QStringList& buttons, QWidget* accessory = nullptr);
 
 } // namespace Alert

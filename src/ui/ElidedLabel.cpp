@@ -3,19 +3,23 @@
 #include <QPainter>
 
 ElidedLabel::ElidedLabel(const QString& text)
-    : QLabel(text) {
+    : QLabel(text)
+{
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
-QSize ElidedLabel::minimumSizeHint() const {
+QSize ElidedLabel::minimumSizeHint() const
+{
     return {0, QLabel::minimumSizeHint().height()};
 }
 
-QString ElidedLabel::shownText() const {
+QString ElidedLabel::shownText() const
+{
     return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
 }
 
-void ElidedLabel::paintEvent(QPaintEvent*) {
+void ElidedLabel::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
     painter.drawText(contentsRect(), int(alignment()), shownText());

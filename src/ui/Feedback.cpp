@@ -8,12 +8,14 @@ int beeps = 0;
 
 namespace Feedback {
 
-void beep() {
+void beep()
+{
     ++beeps;
     QApplication::beep();
 }
 
-int beepCount() {
+int beepCount()
+{
     return beeps;
 }
 

@@ -19,7 +19,8 @@
 
 namespace {
 
-bool iCloudDriveAvailable() {
+bool iCloudDriveAvailable()
+{
     return QFileInfo::exists(Store::cloudRoot());
 }
 
@@ -27,13 +28,17 @@ bool iCloudDriveAvailable() {
 
 GeneralTab::GeneralTab(QString autoTitle, std::function<void()> accountsMayHaveChanged)
     : m_autoTitle(std::move(autoTitle))
-    , m_accountsMayHaveChanged(std::move(accountsMayHaveChanged)) {}
+    , m_accountsMayHaveChanged(std::move(accountsMayHaveChanged))
+{
+}
 
-QList<QWidget*> GeneralTab::sections() {
+QList<QWidget*> GeneralTab::sections()
+{
     return {browserSection(), advancedSection(), syncSection(), systemSection()};
 }
 
-QWidget* GeneralTab::browserSection() {
+QWidget* GeneralTab::browserSection()
+{
     const QStringList installed = BrowserLauncher::installedBrowsers();
     const auto stored = Settings::defaultBrowser();
     const QString selected = stored && installed.contains(*stored) ? *stored : m_autoTitle;
@@ -43,16 +48,16 @@ QWidget* GeneralTab::browserSection() {
     auto* incognito = new SwitchButton(Settings::incognito());
     QObject::connect(incognito, &SwitchButton::clicked, [this](bool on) { incognitoChanged(on); });
 
-    return UI::section(
-        QStringLiteral("Browser"),
-        {UI::row(QStringLiteral("Default browser"), std::nullopt, {}, {browser}),
-         UI::row(QStringLiteral("Incognito"), std::nullopt, {}, {incognito})},
-        QStringLiteral("Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, "
-                       "Chromium and more. Each account can use a different one. Incognito mode does "
-                       "not keep sessions, so you would log in every time."));
+    return UI::section(QStringLiteral("Browser"),
+                       {UI::row(QStringLiteral("Default browser"), std::nullopt, {}, {browser}),
+                        UI::row(QStringLiteral("Incognito"), std::nullopt, {}, {incognito})},
+                       QStringLiteral("Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, "
+                                      "Chromium and more. Each account can use a different one. Incognito mode does "
+                                      "not keep sessions, so you would log in every time."));
 }
 
-QWidget* GeneralTab::advancedSection() {
+QWidget* GeneralTab::advancedSection()
+{
     QLineEdit* flags = UI::field(Settings::extraArgs(), QStringLiteral("e.g. --start-maximized"), 260);
     QObject::connect(flags, &QLineEdit::textEdited, [this](const QString& text) { argsChanged(text); });
 
@@ -64,7 +69,8 @@ QWidget* GeneralTab::advancedSection() {
                         UI::row(QStringLiteral("Data folder"), std::nullopt, {}, {folder})});
 }
 
-QWidget* GeneralTab::syncSection() {
+QWidget* GeneralTab::syncSection()
+{
     const bool available = iCloudDriveAvailable();
     auto* sync = new SwitchButton(available && Settings::iCloudSync());
     sync->setEnabled(available);
@@ -75,34 +81,39 @@ QWidget* GeneralTab::syncSection() {
         available ? PlatformTexts::syncFootnoteAvailable() : PlatformTexts::syncFootnoteMissing());
 }
 
-QWidget* GeneralTab::systemSection() {
+QWidget* GeneralTab::systemSection()
+{
     auto* hotkey = new SwitchButton(Settings::hotkeyEnabled());
     QObject::connect(hotkey, &SwitchButton::clicked, [this](bool on) { hotkeyChanged(on); });
     auto* login = new SwitchButton(LoginItem::isEnabled());
     QObject::connect(login, &SwitchButton::clicked, [this, login] { loginChanged(login); });
-    return UI::section(
-        QStringLiteral("System"),
-        {UI::row(QStringLiteral("Quick-switch shortcut"), PlatformTexts::shortcutSubtitle(), {}, {hotkey}),
-         UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+    return UI::section(QStringLiteral("System"), {UI::row(QStringLiteral("Quick-switch shortcut"),
+                                                          PlatformTexts::shortcutSubtitle(), {}, {hotkey}),
+                                                  UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
 }
 
-void GeneralTab::browserChosen(const QString& choice) {
+void GeneralTab::browserChosen(const QString& choice)
+{
     Settings::setDefaultBrowser(choice == m_autoTitle ? std::nullopt : std::optional<QString>(choice));
 }
 
-void GeneralTab::incognitoChanged(bool on) {
+void GeneralTab::incognitoChanged(bool on)
+{
     Settings::setIncognito(on);
 }
 
-void GeneralTab::argsChanged(const QString& text) {
+void GeneralTab::argsChanged(const QString& text)
+{
     Settings::setExtraArgs(text);
 }
 
-void GeneralTab::showFolder() {
+void GeneralTab::showFolder()
+{
     QDesktopServices::openUrl(QUrl::fromLocalFile(Store::shared().baseDir()));
 }
 
-void GeneralTab::syncChanged(SwitchButton* toggle) {
+void GeneralTab::syncChanged(SwitchButton* toggle)
+{
     if (toggle->isChecked()) {
         if (!Store::shared().enableSync()) {
             toggle->setChecked(false);
@@ -115,12 +126,14 @@ void GeneralTab::syncChanged(SwitchButton* toggle) {
         m_accountsMayHaveChanged();
 }
 
-void GeneralTab::hotkeyChanged(bool on) {
+void GeneralTab::hotkeyChanged(bool on)
+{
     Settings::setHotkeyEnabled(on);
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
 }
 
-void GeneralTab::loginChanged(SwitchButton* toggle) {
+void GeneralTab::loginChanged(SwitchButton* toggle)
+{
     LoginItem::setLaunchAtLogin(toggle->isChecked());
     // Show what the system holds now, so a refused change springs back.
     toggle->setChecked(LoginItem::isEnabled());

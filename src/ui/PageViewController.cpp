@@ -4,19 +4,22 @@
 #include <QVBoxLayout>
 
 PageViewController::PageViewController(Builder builder)
-    : m_builder(std::move(builder)) {
+    : m_builder(std::move(builder))
+{
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
 }
 
-void PageViewController::showEvent(QShowEvent* event) {
+void PageViewController::showEvent(QShowEvent* event)
+{
     QWidget::showEvent(event);
     if (!event->spontaneous())
         rebuild(false);
 }
 
-void PageViewController::rebuild(bool resizeWindow) {
+void PageViewController::rebuild(bool resizeWindow)
+{
     // Build first: the builder may move views it keeps alive (a form's fields)
     // out of the old content. The old content may be inside a signal of one of
     // its buttons, so it goes once control returns to the event loop.

@@ -25,7 +25,8 @@ constexpr std::array<Unit, 7> units{{
 
 namespace RelativeDate {
 
-QString shortText(const QDateTime& date, const QDateTime& relativeTo) {
+QString shortText(const QDateTime& date, const QDateTime& relativeTo)
+{
     const qint64 delta = relativeTo.secsTo(date);
     const qint64 distance = delta < 0 ? -delta : delta;
     if (distance < 1)
@@ -34,8 +35,8 @@ QString shortText(const QDateTime& date, const QDateTime& relativeTo) {
         const qint64 count = distance / unit.seconds;
         if (count < 1)
             continue;
-        const QString amount = QString::number(count) + QLatin1Char(' ') +
-                               QLatin1String(count == 1 ? unit.singular : unit.plural);
+        const QString amount =
+            QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? unit.singular : unit.plural);
         return delta < 0 ? amount + QStringLiteral(" ago") : QStringLiteral("in ") + amount;
     }
     return QStringLiteral("now");

@@ -14,7 +14,8 @@ constexpr qreal symbolSize = 8.5;
 RoundBadge::RoundBadge(const QString& symbol, qreal diameter)
     : m_symbol(symbol)
     , m_diameter(diameter)
-    , m_icon(new QLabel(this)) {
+    , m_icon(new QLabel(this))
+{
     const int side = qRound(diameter);
     setFixedSize(side, side);
     auto* layout = new QVBoxLayout(this);
@@ -24,21 +25,25 @@ RoundBadge::RoundBadge(const QString& symbol, qreal diameter)
     refreshIcon();
 }
 
-QColor RoundBadge::fillColor() const {
+QColor RoundBadge::fillColor() const
+{
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(0.14f);
     return fill;
 }
 
-bool RoundBadge::hasSymbol() const {
+bool RoundBadge::hasSymbol() const
+{
     return !m_icon->pixmap().isNull();
 }
 
-void RoundBadge::refreshIcon() {
+void RoundBadge::refreshIcon()
+{
     m_icon->setPixmap(Symbols::pixmap(m_symbol, symbolSize, palette().color(QPalette::WindowText)));
 }
 
-void RoundBadge::paintEvent(QPaintEvent*) {
+void RoundBadge::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
@@ -46,7 +51,8 @@ void RoundBadge::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF(rect()));
 }
 
-void RoundBadge::changeEvent(QEvent* event) {
+void RoundBadge::changeEvent(QEvent* event)
+{
     if (event->type() == QEvent::PaletteChange) {
         refreshIcon();
         update();

@@ -11,12 +11,12 @@ namespace {
 constexpr qreal badgeDiameter = 20;
 }
 
-SelectView::SelectView(const QStringList& items, const QString& selected,
-                       std::function<void(const QString&)> onChange)
+SelectView::SelectView(const QStringList& items, const QString& selected, std::function<void(const QString&)> onChange)
     : m_titleLabel(new QLabel(selected))
     , m_selected(selected)
     , m_items(items)
-    , m_onChange(std::move(onChange)) {
+    , m_onChange(std::move(onChange))
+{
     QFont font = m_titleLabel->font();
     font.setPixelSize(13);
     m_titleLabel->setFont(font);
@@ -36,16 +36,19 @@ SelectView::SelectView(const QStringList& items, const QString& selected,
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-QString SelectView::title() const {
+QString SelectView::title() const
+{
     return m_titleLabel->text();
 }
 
-void SelectView::mousePressEvent(QMouseEvent* event) {
+void SelectView::mousePressEvent(QMouseEvent* event)
+{
     event->accept();
     popUp();
 }
 
-void SelectView::popUp() {
+void SelectView::popUp()
+{
     delete m_menu;
     m_menu = new QMenu(this);
     m_menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -63,7 +66,8 @@ void SelectView::popUp() {
     m_menu->popup(mapToGlobal(anchor), positioning);
 }
 
-void SelectView::picked(int index) {
+void SelectView::picked(int index)
+{
     m_selected = m_items.at(index);
     m_titleLabel->setText(m_selected);
     if (m_onChange)

@@ -16,8 +16,7 @@ class SelectView : public QWidget {
     Q_OBJECT
 
 public:
-    SelectView(const QStringList& items, const QString& selected,
-               std::function<void(const QString&)> onChange);
+    SelectView(const QStringList& items, const QString& selected, std::function<void(const QString&)> onChange);
     SelectView() = delete;
     SelectView(const SelectView&) = delete;
     SelectView& operator=(const SelectView&) = delete;

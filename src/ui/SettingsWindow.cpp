@@ -14,7 +14,8 @@
 #include <QVBoxLayout>
 
 SettingsWindow::SettingsWindow()
-    : m_toolbar(new QWidget) {
+    : m_toolbar(new QWidget)
+{
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setWindowTitle(QStringLiteral("Corvalink"));
     auto* layout = new QVBoxLayout(this);
@@ -36,7 +37,8 @@ SettingsWindow::SettingsWindow()
     layout->addWidget(line);
 }
 
-void SettingsWindow::addTab(const QString& title, const QString& symbol, PageViewController* page) {
+void SettingsWindow::addTab(const QString& title, const QString& symbol, PageViewController* page)
+{
     const int index = int(m_pages.size());
     auto* button = new QToolButton;
     button->setText(title);
@@ -62,7 +64,8 @@ void SettingsWindow::addTab(const QString& title, const QString& symbol, PageVie
         selectTab(0);
 }
 
-void SettingsWindow::selectTab(int index) {
+void SettingsWindow::selectTab(int index)
+{
     if (index < 0 || index >= m_pages.size())
         return;
     for (int i = 0; i < m_pages.size(); ++i) {
@@ -77,12 +80,14 @@ void SettingsWindow::selectTab(int index) {
     fitToPage();
 }
 
-void SettingsWindow::fitToPage() {
+void SettingsWindow::fitToPage()
+{
     layout()->activate();
     setFixedSize(sizeHint());
 }
 
-void SettingsWindow::showEvent(QShowEvent* event) {
+void SettingsWindow::showEvent(QShowEvent* event)
+{
     // The pages have just been built for this showing.
     QWidget::showEvent(event);
     fitToPage();
@@ -93,13 +98,15 @@ void SettingsWindow::showEvent(QShowEvent* event) {
     }
 }
 
-void SettingsWindow::refreshSymbols() {
+void SettingsWindow::refreshSymbols()
+{
     const QColor tint = palette().color(QPalette::WindowText);
     for (int i = 0; i < m_buttons.size(); ++i)
         m_buttons[i]->setIcon(Symbols::icon(m_symbols.at(i), 22, tint));
 }
 
-void SettingsWindow::changeEvent(QEvent* event) {
+void SettingsWindow::changeEvent(QEvent* event)
+{
     if (event->type() == QEvent::PaletteChange)
         refreshSymbols();
     QWidget::changeEvent(event);

@@ -18,7 +18,8 @@ namespace {
 // How long each tab gets to lay out and draw before it is captured.
 constexpr int snapshotSettleMs = 600;
 
-void settle(int milliseconds) {
+void settle(int milliseconds)
+{
     QEventLoop loop;
     QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
     loop.exec();
@@ -26,24 +27,30 @@ void settle(int milliseconds) {
 
 } // namespace
 
-SettingsWindowController& SettingsWindowController::shared() {
+SettingsWindowController& SettingsWindowController::shared()
+{
     static SettingsWindowController* controller = new SettingsWindowController;
     return *controller;
 }
 
 SettingsWindowController::SettingsWindowController()
     : m_general(autoTitle, [this] { rebuildAccountsPage(); })
-    , m_accounts([this] { rebuildAccountsPage(); }, [this] { addAccount(); }) {}
+    , m_accounts([this] { rebuildAccountsPage(); }, [this] { addAccount(); })
+{
+}
 
-SettingsWindowController::~SettingsWindowController() {
+SettingsWindowController::~SettingsWindowController()
+{
     delete m_window;
 }
 
-QString SettingsWindowController::relative(const QDateTime& date, const QDateTime& now) {
+QString SettingsWindowController::relative(const QDateTime& date, const QDateTime& now)
+{
     return RelativeDate::shortText(date, now);
 }
 
-void SettingsWindowController::build() {
+void SettingsWindowController::build()
+{
     auto* window = new SettingsWindow;
     auto* general = new PageViewController([this] { return generalSections(); });
     auto* accounts = new PageViewController([this] { return accountSections(); });
@@ -57,7 +64,8 @@ void SettingsWindowController::build() {
     m_window = window;
 }
 
-void SettingsWindowController::show(std::optional<int> tab) {
+void SettingsWindowController::show(std::optional<int> tab)
+{
     if (!m_window)
         build();
     if (tab)
@@ -67,33 +75,39 @@ void SettingsWindowController::show(std::optional<int> tab) {
     m_window->activateWindow();
 }
 
-QList<QWidget*> SettingsWindowController::generalSections() {
+QList<QWidget*> SettingsWindowController::generalSections()
+{
     return m_general.sections();
 }
 
-QList<QWidget*> SettingsWindowController::accountSections() {
+QList<QWidget*> SettingsWindowController::accountSections()
+{
     if (m_addForm)
         return m_addForm->sections();
     return m_accounts.sections();
 }
 
-QList<QWidget*> SettingsWindowController::aboutSections() {
+QList<QWidget*> SettingsWindowController::aboutSections()
+{
     return m_about.sections();
 }
 
-void SettingsWindowController::rebuildAccountsPage() {
+void SettingsWindowController::rebuildAccountsPage()
+{
     if (m_accountsPage)
         m_accountsPage->rebuild(true);
 }
 
-void SettingsWindowController::dropAddForm() {
+void SettingsWindowController::dropAddForm()
+{
     // The form may be inside one of its own button signals: let it finish first.
     if (m_addForm)
         m_addForm->deleteLater();
     m_addForm = nullptr;
 }
 
-void SettingsWindowController::addAccount() {
+void SettingsWindowController::addAccount()
+{
     show(1);
     QPointer<SettingsWindowController> self(this);
     dropAddForm();
@@ -120,7 +134,8 @@ void SettingsWindowController::addAccount() {
     });
 }
 
-void SettingsWindowController::snapshot(const QString& folder) {
+void SettingsWindowController::snapshot(const QString& folder)
+{
     if (!m_window)
         build();
     m_window->show();

@@ -1,6 +1,7 @@
 #include "SitePreset.h"
 
-const QList<SitePreset>& SitePreset::all() {
+const QList<SitePreset>& SitePreset::all()
+{
     static const QList<SitePreset> presets{
         {QStringLiteral("Claude"), QStringLiteral("https://claude.ai/login")},
         {QStringLiteral("ChatGPT"), QStringLiteral("https://chatgpt.com/auth/login")},

@@ -7,7 +7,8 @@ constexpr QSize trackSize(38, 22);
 constexpr int knobInset = 2;
 } // namespace
 
-SwitchButton::SwitchButton(bool on) {
+SwitchButton::SwitchButton(bool on)
+{
     setCheckable(true);
     setChecked(on);
     setCursor(Qt::PointingHandCursor);
@@ -15,20 +16,20 @@ SwitchButton::SwitchButton(bool on) {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-QSize SwitchButton::sizeHint() const {
+QSize SwitchButton::sizeHint() const
+{
     return trackSize;
 }
 
-void SwitchButton::paintEvent(QPaintEvent*) {
+void SwitchButton::paintEvent(QPaintEvent*)
+{
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
 
-    const QRectF track =
-        QRectF(QPointF(0, 0), QSizeF(trackSize))
-            .translated((width() - trackSize.width()) / 2.0, (height() - trackSize.height()) / 2.0);
-    QColor trackColor =
-        isChecked() ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText);
+    const QRectF track = QRectF(QPointF(0, 0), QSizeF(trackSize))
+                             .translated((width() - trackSize.width()) / 2.0, (height() - trackSize.height()) / 2.0);
+    QColor trackColor = isChecked() ? palette().color(QPalette::Highlight) : palette().color(QPalette::WindowText);
     if (!isChecked())
         trackColor.setAlphaF(0.18f);
     if (!isEnabled())

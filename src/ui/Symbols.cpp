@@ -6,7 +6,8 @@
 
 namespace {
 
-QString resourcePath(const QString& name) {
+QString resourcePath(const QString& name)
+{
     return QStringLiteral(":/symbols/") + name + QStringLiteral(".svg");
 }
 
@@ -14,11 +15,13 @@ QString resourcePath(const QString& name) {
 
 namespace Symbols {
 
-bool exists(const QString& name) {
+bool exists(const QString& name)
+{
     return QFile::exists(resourcePath(name));
 }
 
-QPixmap pixmap(const QString& name, qreal size, const QColor& tint, qreal devicePixelRatio) {
+QPixmap pixmap(const QString& name, qreal size, const QColor& tint, qreal devicePixelRatio)
+{
     if (!exists(name))
         return {};
     QSvgRenderer renderer(resourcePath(name));
@@ -36,7 +39,8 @@ QPixmap pixmap(const QString& name, qreal size, const QColor& tint, qreal device
     return pixmap;
 }
 
-QIcon icon(const QString& name, qreal size, const QColor& tint) {
+QIcon icon(const QString& name, qreal size, const QColor& tint)
+{
     const QPixmap image = pixmap(name, size, tint);
     return image.isNull() ? QIcon() : QIcon(image);
 }

@@ -11,19 +11,22 @@
 
 namespace {
 
-QLabel* label(const QString& text, int pixelSize, QFont::Weight weight = QFont::Normal) {
+QLabel* label(const QString& text, int pixelSize, QFont::Weight weight = QFont::Normal)
+{
     auto* label = new QLabel(text);
     label->setFont(UI::font(pixelSize, weight));
     label->setTextFormat(Qt::PlainText);
     return label;
 }
 
-void secondary(QWidget* widget) {
+void secondary(QWidget* widget)
+{
     widget->setForegroundRole(QPalette::PlaceholderText);
 }
 
 // A hairline between two rows of a card.
-QWidget* separator() {
+QWidget* separator()
+{
     auto* line = new QFrame;
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Plain);
@@ -36,7 +39,8 @@ QWidget* separator() {
     return line;
 }
 
-QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle) {
+QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle)
+{
     QLabel* titleLabel = label(title, 13);
     if (!subtitle)
         return titleLabel;
@@ -54,7 +58,8 @@ QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle)
     return block;
 }
 
-QWidget* withIcon(QWidget* text, const QIcon& icon) {
+QWidget* withIcon(QWidget* text, const QIcon& icon)
+{
     auto* block = new QWidget;
     auto* layout = new QHBoxLayout(block);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -72,18 +77,21 @@ QWidget* withIcon(QWidget* text, const QIcon& icon) {
 
 namespace UI {
 
-QFont font(int pixelSize, QFont::Weight weight) {
+QFont font(int pixelSize, QFont::Weight weight)
+{
     QFont font;
     font.setPixelSize(pixelSize);
     font.setWeight(weight);
     return font;
 }
 
-QLabel* header(const QString& text) {
+QLabel* header(const QString& text)
+{
     return label(text, 13, QFont::DemiBold);
 }
 
-QLabel* footnote(const QString& text) {
+QLabel* footnote(const QString& text)
+{
     QLabel* note = label(text, 11);
     note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -92,7 +100,8 @@ QLabel* footnote(const QString& text) {
     return note;
 }
 
-QLineEdit* field(const QString& text, const QString& placeholder, int width) {
+QLineEdit* field(const QString& text, const QString& placeholder, int width)
+{
     auto* edit = new QLineEdit(text);
     edit->setPlaceholderText(placeholder);
     edit->setAlignment(Qt::AlignRight);
@@ -106,7 +115,8 @@ QLineEdit* field(const QString& text, const QString& placeholder, int width) {
 }
 
 QWidget* row(const QString& title, const std::optional<QString>& subtitle, const QIcon& icon,
-             const QList<QWidget*>& accessories) {
+             const QList<QWidget*>& accessories)
+{
     QWidget* text = textBlock(title, subtitle);
     if (!icon.isNull())
         text = withIcon(text, icon);
@@ -137,7 +147,8 @@ QWidget* row(const QString& title, const std::optional<QString>& subtitle, const
     return row;
 }
 
-QWidget* card(const QList<QWidget*>& rows) {
+QWidget* card(const QList<QWidget*>& rows)
+{
     auto* card = new CardView;
     auto* layout = new QVBoxLayout(card);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -151,7 +162,8 @@ QWidget* card(const QList<QWidget*>& rows) {
 }
 
 QWidget* section(const std::optional<QString>& title, const QList<QWidget*>& rows,
-                 const std::optional<QString>& footnoteText) {
+                 const std::optional<QString>& footnoteText)
+{
     auto* section = new QWidget;
     auto* layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -164,12 +176,13 @@ QWidget* section(const std::optional<QString>& title, const QList<QWidget*>& row
     return section;
 }
 
-QLabel* link(const QString& leading, const QString& linkText, const QString& url) {
+QLabel* link(const QString& leading, const QString& linkText, const QString& url)
+{
     const QColor secondaryColor = QPalette().color(QPalette::PlaceholderText);
-    const QString html = QStringLiteral("<span style=\"color:%1\">%2</span><a href=\"%3\" "
-                                        "style=\"font-weight:500; text-decoration:none\">%4</a>")
-                             .arg(secondaryColor.name(), leading.toHtmlEscaped(), url.toHtmlEscaped(),
-                                  linkText.toHtmlEscaped());
+    const QString html =
+        QStringLiteral("<span style=\"color:%1\">%2</span><a href=\"%3\" "
+                       "style=\"font-weight:500; text-decoration:none\">%4</a>")
+            .arg(secondaryColor.name(), leading.toHtmlEscaped(), url.toHtmlEscaped(), linkText.toHtmlEscaped());
     auto* label = new QLabel(html);
     label->setFont(font(12));
     label->setTextFormat(Qt::RichText);

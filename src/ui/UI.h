@@ -19,8 +19,8 @@ QLabel* header(const QString& text);
 QLabel* footnote(const QString& text);
 QLineEdit* field(const QString& text, const QString& placeholder, int width);
 // Title (with optional subtitle and icon) at the left end, the accessories at the right.
-QWidget* row(const QString& title, const std::optional<QString>& subtitle = std::nullopt,
-             const QIcon& icon = {}, const QList<QWidget*>& accessories = {});
+QWidget* row(const QString& title, const std::optional<QString>& subtitle = std::nullopt, const QIcon& icon = {},
+             const QList<QWidget*>& accessories = {});
 QWidget* card(const QList<QWidget*>& rows);
 QWidget* section(const std::optional<QString>& title, const QList<QWidget*>& rows,
                  const std::optional<QString>& footnote = std::nullopt);

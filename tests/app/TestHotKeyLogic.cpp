@@ -14,11 +14,13 @@ struct FakeBackend : HotKeyBackend {
     bool refuse = false;
     std::function<void()> press;
 
-    void installHandler(std::function<void()> onPress) override {
+    void installHandler(std::function<void()> onPress) override
+    {
         ++handlersInstalled;
         press = std::move(onPress);
     }
-    bool registerHotKey() override {
+    bool registerHotKey() override
+    {
         if (refuse)
             return false;
         ++registrations;
@@ -33,7 +35,8 @@ class TestHotKeyLogic : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void armingAndDisarming() {
+    void armingAndDisarming()
+    {
         auto backend = std::make_unique<FakeBackend>();
         FakeBackend* fake = backend.get();
         HotKey hotKey(std::move(backend));
@@ -53,7 +56,8 @@ private Q_SLOTS:
         QCOMPARE(fake->handlersInstalled, 1);
     }
 
-    void aRefusedRegistrationIsAbsorbedAndRetried() {
+    void aRefusedRegistrationIsAbsorbedAndRetried()
+    {
         auto backend = std::make_unique<FakeBackend>();
         FakeBackend* fake = backend.get();
         HotKey hotKey(std::move(backend));
@@ -67,7 +71,8 @@ private Q_SLOTS:
         QVERIFY(hotKey.isRegistered());
     }
 
-    void aPressIsQueuedNeverRunInsideTheHandler() {
+    void aPressIsQueuedNeverRunInsideTheHandler()
+    {
         auto backend = std::make_unique<FakeBackend>();
         FakeBackend* fake = backend.get();
         HotKey hotKey(std::move(backend));
@@ -88,11 +93,11 @@ private Q_SLOTS:
         QCOMPARE(thread, QCoreApplication::instance()->thread());
     }
 
-    void withoutX11ArmingSaysSoOnce() {
+    void withoutX11ArmingSaysSoOnce()
+    {
         HotKey hotKey(makeHotKeyBackend()); // offscreen: no X11 connection
-        QTest::ignoreMessage(QtWarningMsg,
-                             "Corvalink: no X11 connection, so the global shortcut Control+Alt+S is "
-                             "not available");
+        QTest::ignoreMessage(QtWarningMsg, "Corvalink: no X11 connection, so the global shortcut Control+Alt+S is "
+                                           "not available");
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         hotKey.setEnabled(true);
         hotKey.setEnabled(true);

@@ -15,7 +15,8 @@ private:
     HotKey* m_hotKey = nullptr;
     int m_runs = 0;
 
-    static void run(const QString& program, const QStringList& arguments) {
+    static void run(const QString& program, const QStringList& arguments)
+    {
         QProcess process;
         process.start(program, arguments);
         QVERIFY2(process.waitForFinished(10000), qPrintable(program));
@@ -25,7 +26,8 @@ private:
     static void press(const QString& keys) { run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}); }
 
     // Presses, then gives the X server and the event loop time to deliver.
-    int runsAfter(const QString& keys) {
+    int runsAfter(const QString& keys)
+    {
         const int before = m_runs;
         press(keys);
         QTest::qWait(300);
@@ -33,7 +35,8 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
+    void initTestCase()
+    {
         QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
         m_hotKey = new HotKey(makeHotKeyBackend());
         m_hotKey->action = [this] {
@@ -44,13 +47,15 @@ private Q_SLOTS:
 
     void cleanupTestCase() { delete m_hotKey; }
 
-    void controlAltSRunsTheActionOnce() {
+    void controlAltSRunsTheActionOnce()
+    {
         m_hotKey->setEnabled(true);
         QVERIFY(m_hotKey->isRegistered());
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
     }
 
-    void otherModifierSetsDoNotFire_data() {
+    void otherModifierSetsDoNotFire_data()
+    {
         QTest::addColumn<QString>("keys");
         QTest::newRow("shift added") << "ctrl+alt+shift+s";
         QTest::newRow("super added") << "super+ctrl+alt+s";
@@ -59,19 +64,22 @@ private Q_SLOTS:
         QTest::newRow("other letter") << "ctrl+alt+d";
     }
 
-    void otherModifierSetsDoNotFire() {
+    void otherModifierSetsDoNotFire()
+    {
         QFETCH(QString, keys);
         m_hotKey->setEnabled(true);
         QCOMPARE(runsAfter(keys), 0);
     }
 
-    void lockKeysDoNotMatter_data() {
+    void lockKeysDoNotMatter_data()
+    {
         QTest::addColumn<QString>("lock");
         QTest::newRow("NumLock") << "Num_Lock";
         QTest::newRow("CapsLock") << "Caps_Lock";
     }
 
-    void lockKeysDoNotMatter() {
+    void lockKeysDoNotMatter()
+    {
         QFETCH(QString, lock);
         m_hotKey->setEnabled(true);
         press(lock);
@@ -80,7 +88,8 @@ private Q_SLOTS:
         QCOMPARE(runs, 1);
     }
 
-    void disarmedDoesNothingAndArmingTwiceFiresOnce() {
+    void disarmedDoesNothingAndArmingTwiceFiresOnce()
+    {
         m_hotKey->setEnabled(false);
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 0);
         m_hotKey->setEnabled(true);
@@ -88,7 +97,8 @@ private Q_SLOTS:
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
     }
 
-    void aGrabHeldByAnotherClientIsAbsorbed() {
+    void aGrabHeldByAnotherClientIsAbsorbed()
+    {
         m_hotKey->setEnabled(false);
         // Another program holds Control+Alt+S.
         xcb_connection_t* other = xcb_connect(nullptr, nullptr);
@@ -97,9 +107,8 @@ private Q_SLOTS:
         xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
         xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, 0x73);
         QVERIFY(codes && *codes != XCB_NO_SYMBOL);
-        QVERIFY(!xcb_request_check(other,
-                                   xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1,
-                                                        codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+        QVERIFY(!xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1,
+                                                               codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
 
         QTest::ignoreMessage(QtWarningMsg, "Corvalink: Control+Alt+S is held by another program; the global "
                                            "shortcut is off");
@@ -117,7 +126,8 @@ private Q_SLOTS:
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
     }
 
-    void aKeyboardMappingChangeIsFollowed() {
+    void aKeyboardMappingChangeIsFollowed()
+    {
         m_hotKey->setEnabled(true);
         // Give s a second keycode: the grab must follow.
         run(QStringLiteral("xmodmap"), {QStringLiteral("-e"), QStringLiteral("keycode 200 = s")});

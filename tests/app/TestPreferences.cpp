@@ -10,12 +10,11 @@ class TestPreferences : public QObject {
     Q_OBJECT
 
 private:
-    static QString configFile() {
-        return qEnvironmentVariable("XDG_CONFIG_HOME") + "/Corvalink/Corvalink.conf";
-    }
+    static QString configFile() { return qEnvironmentVariable("XDG_CONFIG_HOME") + "/Corvalink/Corvalink.conf"; }
 
     // As another tool would: straight into the file, then let the store re-read it.
-    static void writeConfig(const QByteArray& lines) {
+    static void writeConfig(const QByteArray& lines)
+    {
         Settings::d().clear();
         Settings::d().sync();
         TestEnvironment::writeFile(configFile(), "[General]\n" + lines);
@@ -23,7 +22,8 @@ private:
     }
 
 private Q_SLOTS:
-    void freshInstallation() {
+    void freshInstallation()
+    {
         QVERIFY(Settings::hotkeyEnabled());
         QVERIFY(!Settings::iCloudSync());
         QVERIFY(!Settings::defaultBrowser());
@@ -32,7 +32,8 @@ private Q_SLOTS:
         QVERIFY(!LoginItem::isEnabled());
     }
 
-    void valuesSurviveARestart() {
+    void valuesSurviveARestart()
+    {
         Settings::setHotkeyEnabled(false);
         Settings::setIncognito(true);
         Settings::setICloudSync(true);
@@ -50,7 +51,8 @@ private Q_SLOTS:
         QCOMPARE(Settings::extraArgs(), QStringLiteral("--a  --b"));
     }
 
-    void automaticBrowserRemovesTheKeyAndEmptyFlagsStayStored() {
+    void automaticBrowserRemovesTheKeyAndEmptyFlagsStayStored()
+    {
         Settings::setDefaultBrowser(QStringLiteral("Chromium"));
         Settings::setDefaultBrowser(std::nullopt);
         QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
@@ -59,7 +61,8 @@ private Q_SLOTS:
         QCOMPARE(Settings::extraArgs(), QString());
     }
 
-    void shortcutFlagWrittenByAnotherTool_data() {
+    void shortcutFlagWrittenByAnotherTool_data()
+    {
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<bool>("armed");
         QTest::newRow("boolean false") << QByteArray("hotkeyEnabled=false\n") << false;
@@ -72,21 +75,24 @@ private Q_SLOTS:
         QTest::newRow("absent") << QByteArray("") << true;
     }
 
-    void shortcutFlagWrittenByAnotherTool() {
+    void shortcutFlagWrittenByAnotherTool()
+    {
         QFETCH(QByteArray, line);
         QFETCH(bool, armed);
         writeConfig(line);
         QCOMPARE(Settings::hotkeyEnabled(), armed);
     }
 
-    void numberStoredInMemoryIsNotABoolean() {
+    void numberStoredInMemoryIsNotABoolean()
+    {
         Settings::d().setValue(Settings::hotkeyEnabledKey, 0);
         QVERIFY(Settings::hotkeyEnabled());
         Settings::d().setValue(Settings::hotkeyEnabledKey, false);
         QVERIFY(!Settings::hotkeyEnabled());
     }
 
-    void autostartEntryOnAndOff() {
+    void autostartEntryOnAndOff()
+    {
         LoginItem::setLaunchAtLogin(true);
         QVERIFY(LoginItem::isEnabled());
         const QString entry = QString::fromUtf8(TestEnvironment::readFile(LoginItem::entryPath()));
@@ -101,7 +107,8 @@ private Q_SLOTS:
         QVERIFY(!LoginItem::isEnabled());
     }
 
-    void hiddenOrForeignEntriesAreNotEnabled() {
+    void hiddenOrForeignEntriesAreNotEnabled()
+    {
         LoginItem::setLaunchAtLogin(true);
         QFile file(LoginItem::entryPath());
         QVERIFY(file.open(QIODevice::Append));
@@ -118,7 +125,8 @@ private Q_SLOTS:
         QFile::remove(LoginItem::entryPath());
     }
 
-    void failureIsLoggedAndTheStatusTellsTheTruth() {
+    void failureIsLoggedAndTheStatusTellsTheTruth()
+    {
         const QString autostart = QFileInfo(LoginItem::entryPath()).path();
         QDir(autostart).removeRecursively();
         TestEnvironment::writeFile(autostart, "a file where the folder should be");
@@ -128,7 +136,8 @@ private Q_SLOTS:
         QFile::remove(autostart);
     }
 
-    void execIsQuotedForTheDesktopEntryFormat_data() {
+    void execIsQuotedForTheDesktopEntryFormat_data()
+    {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("exec");
         QTest::newRow("plain") << "/usr/bin/corvalink"
@@ -143,7 +152,8 @@ private Q_SLOTS:
                                  << "\"/x/100%%\"";
     }
 
-    void execIsQuotedForTheDesktopEntryFormat() {
+    void execIsQuotedForTheDesktopEntryFormat()
+    {
         QFETCH(QString, path);
         QFETCH(QString, exec);
         QCOMPARE(LoginItem::quotedExec(path), exec);

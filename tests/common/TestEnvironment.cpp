@@ -11,13 +11,13 @@ namespace {
 QTemporaryDir* folder = nullptr;
 }
 
-void isolate() {
+void isolate()
+{
     folder = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/corvalink-test-XXXXXX"));
     const QString root = folder->path();
     for (const char* sub : {"data", "config", "cache", "runtime"})
         QDir(root).mkpath(QString::fromLatin1(sub));
-    QFile::setPermissions(root + QStringLiteral("/runtime"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(root + QStringLiteral("/runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("HOME", root.toUtf8());
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
@@ -25,23 +25,27 @@ void isolate() {
     qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
 }
 
-QString home() {
+QString home()
+{
     return folder->path();
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     file.write(bytes);
 }
 
-QByteArray readFile(const QString& path) {
+QByteArray readFile(const QString& path)
+{
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QString makeFakeBrowsers(const QStringList& executables, const QString& target) {
+QString makeFakeBrowsers(const QStringList& executables, const QString& target)
+{
     const QString dir = target.isEmpty() ? home() + QStringLiteral("/fakebin") : target;
     QDir().mkpath(dir);
     for (const QString& name : executables) {

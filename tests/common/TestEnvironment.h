@@ -23,11 +23,12 @@ QString makeFakeBrowsers(const QStringList& executables, const QString& folder =
 
 } // namespace TestEnvironment
 
-#define CORVALINK_TEST_MAIN(TestClass)                                                                       \
-    int main(int argc, char** argv) {                                                                        \
-        TestEnvironment::isolate();                                                                          \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                          \
-        QApplication app(argc, argv);                                                                        \
-        TestClass test;                                                                                      \
-        return QTest::qExec(&test, argc, argv);                                                              \
+#define CORVALINK_TEST_MAIN(TestClass)                                                                                 \
+    int main(int argc, char** argv)                                                                                    \
+    {                                                                                                                  \
+        TestEnvironment::isolate();                                                                                    \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                                    \
+        QApplication app(argc, argv);                                                                                  \
+        TestClass test;                                                                                                \
+        return QTest::qExec(&test, argc, argv);                                                                        \
     }

@@ -3,7 +3,8 @@
 #include <QTcpSocket>
 #include <QUrlQuery>
 
-TestHttpServer::TestHttpServer() {
+TestHttpServer::TestHttpServer()
+{
     listen(QHostAddress::LocalHost);
     connect(this, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = nextPendingConnection()) {
@@ -13,11 +14,13 @@ TestHttpServer::TestHttpServer() {
     });
 }
 
-QString TestHttpServer::url(const QString& path) const {
+QString TestHttpServer::url(const QString& path) const
+{
     return QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path);
 }
 
-QString TestHttpServer::lastCookieFor(const QString& path) const {
+QString TestHttpServer::lastCookieFor(const QString& path) const
+{
     for (auto it = m_requests.crbegin(); it != m_requests.crend(); ++it) {
         if (it->path == path)
             return it->cookie.isNull() ? QStringLiteral("") : it->cookie;
@@ -25,12 +28,14 @@ QString TestHttpServer::lastCookieFor(const QString& path) const {
     return {};
 }
 
-int TestHttpServer::countFor(const QString& path) const {
+int TestHttpServer::countFor(const QString& path) const
+{
     return int(std::count_if(m_requests.cbegin(), m_requests.cend(),
                              [&](const Request& request) { return request.path == path; }));
 }
 
-void TestHttpServer::serve(QTcpSocket* socket) {
+void TestHttpServer::serve(QTcpSocket* socket)
+{
     if (!socket->canReadLine() || !socket->peek(65536).contains("\r\n\r\n"))
         return;
     const QList<QByteArray> requestLine = socket->readLine().trimmed().split(' ');

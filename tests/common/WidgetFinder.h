@@ -10,7 +10,8 @@
 // Finds widgets the way a person does: by what they say.
 namespace WidgetFinder {
 
-inline QLabel* label(QWidget* root, const QString& text) {
+inline QLabel* label(QWidget* root, const QString& text)
+{
     for (QLabel* label : root->findChildren<QLabel*>()) {
         if (label->text() == text)
             return label;
@@ -18,7 +19,8 @@ inline QLabel* label(QWidget* root, const QString& text) {
     return nullptr;
 }
 
-inline QStringList labelTexts(QWidget* root) {
+inline QStringList labelTexts(QWidget* root)
+{
     QStringList texts;
     for (QLabel* label : root->findChildren<QLabel*>()) {
         if (!label->text().isEmpty())
@@ -28,18 +30,21 @@ inline QStringList labelTexts(QWidget* root) {
 }
 
 // The row whose title is the text.
-inline QWidget* row(QWidget* root, const QString& title) {
+inline QWidget* row(QWidget* root, const QString& title)
+{
     QWidget* widget = label(root, title);
     while (widget && widget->objectName() != QLatin1String("row"))
         widget = widget->parentWidget();
     return widget;
 }
 
-template <typename T> T* in(QWidget* root) {
+template <typename T> T* in(QWidget* root)
+{
     return root ? root->findChild<T*>() : nullptr;
 }
 
-inline QAbstractButton* button(QWidget* root, const QString& text) {
+inline QAbstractButton* button(QWidget* root, const QString& text)
+{
     for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
         if (QString(button->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
             return button;
@@ -49,8 +54,8 @@ inline QAbstractButton* button(QWidget* root, const QString& text) {
 
 // Answers the next modal alert with the button of that text, after optionally
 // typing into its text field.
-inline void answerNextAlert(const QString& buttonText, const QString& typed = QString(),
-                            bool* seen = nullptr) {
+inline void answerNextAlert(const QString& buttonText, const QString& typed = QString(), bool* seen = nullptr)
+{
     auto* timer = new QTimer;
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [=] {

@@ -13,7 +13,8 @@ class TestBrowserLauncher : public QObject {
 private:
     QString m_bin;
 
-    static Account account(const QString& url = QStringLiteral("https://example.org/login")) {
+    static Account account(const QString& url = QStringLiteral("https://example.org/login"))
+    {
         Account a;
         a.siteName = QStringLiteral("Example");
         a.url = url;
@@ -21,7 +22,8 @@ private:
         return a;
     }
 
-    static QStringList recorded(const QString& executable) {
+    static QStringList recorded(const QString& executable)
+    {
         const QString path = executable + QStringLiteral(".args");
         if (!QTest::qWaitFor([&] { return QFileInfo::exists(path); }, 5000))
             return {};
@@ -33,7 +35,8 @@ private:
     void usePath(const QStringList& folders) { qputenv("PATH", folders.join(':').toUtf8()); }
 
 private Q_SLOTS:
-    void init() {
+    void init()
+    {
         QDir(TestEnvironment::home()).removeRecursively();
         QDir().mkpath(TestEnvironment::home());
         m_bin = TestEnvironment::home() + QStringLiteral("/bin");
@@ -42,7 +45,8 @@ private Q_SLOTS:
         Settings::d().clear();
     }
 
-    void knownNames() {
+    void knownNames()
+    {
         const QStringList& known = BrowserLauncher::known();
         QCOMPARE(known.size(), 24);
         QCOMPARE(known.first(), QStringLiteral("Google Chrome"));
@@ -52,7 +56,8 @@ private Q_SLOTS:
         QCOMPARE(QSet<QString>(known.cbegin(), known.cend()).size(), 24);
     }
 
-    void nothingInstalledStartsNothingAndCreatesNothing() {
+    void nothingInstalledStartsNothingAndCreatesNothing()
+    {
         QVERIFY(BrowserLauncher::installedBrowsers().isEmpty());
         QVERIFY(!BrowserLauncher::resolveBrowser(account()));
         const Account a = account();
@@ -60,7 +65,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(Store::shared().profileDir(a.id)));
     }
 
-    void discoveryFollowsTheKnownOrderAndTheFirstFolderWins() {
+    void discoveryFollowsTheKnownOrderAndTheFirstFolderWins()
+    {
         const QString other = TestEnvironment::home() + QStringLiteral("/other");
         TestEnvironment::makeFakeBrowsers({"chromium", "microsoft-edge", "google-chrome-beta"}, m_bin);
         TestEnvironment::makeFakeBrowsers({"chromium-browser"}, other);
@@ -71,13 +77,15 @@ private Q_SLOTS:
         QCOMPARE(BrowserLauncher::findExecutable(QStringLiteral("Chromium")), other + "/chromium-browser");
     }
 
-    void flatpakExportsInTheHomeFolderCount() {
+    void flatpakExportsInTheHomeFolderCount()
+    {
         TestEnvironment::makeFakeBrowsers({"com.brave.Browser"},
                                           TestEnvironment::home() + "/.local/share/flatpak/exports/bin");
         QCOMPARE(BrowserLauncher::installedBrowsers(), QStringList{"Brave Browser"});
     }
 
-    void resolution() {
+    void resolution()
+    {
         TestEnvironment::makeFakeBrowsers({"microsoft-edge", "chromium"}, m_bin);
         Account a = account();
         QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Microsoft Edge"));
@@ -94,7 +102,8 @@ private Q_SLOTS:
         QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Microsoft Edge"));
     }
 
-    void argumentList_data() {
+    void argumentList_data()
+    {
         QTest::addColumn<bool>("incognito");
         QTest::addColumn<QString>("extra");
         QTest::addColumn<QStringList>("switches");
@@ -103,13 +112,13 @@ private Q_SLOTS:
         QTest::newRow("incognito and flags")
             << true << QStringLiteral("--a --b") << QStringList{"--incognito", "--a", "--b"};
         QTest::newRow("spaces only") << false << QStringLiteral("    ") << QStringList{};
-        QTest::newRow("stray spaces")
-            << false << QStringLiteral("  --a   --b  ") << QStringList{"--a", "--b"};
+        QTest::newRow("stray spaces") << false << QStringLiteral("  --a   --b  ") << QStringList{"--a", "--b"};
         QTest::newRow("tab stays inside") << false << QStringLiteral("--a\t--b") << QStringList{"--a\t--b"};
         QTest::newRow("no unquoting") << false << QStringLiteral("\"--a b\"") << QStringList{"\"--a", "b\""};
     }
 
-    void argumentList() {
+    void argumentList()
+    {
         QFETCH(bool, incognito);
         QFETCH(QString, extra);
         QFETCH(QStringList, switches);
@@ -122,14 +131,15 @@ private Q_SLOTS:
         QVERIFY(BrowserLauncher::open(a));
         const QString profile = Store::shared().profileDir(a.id);
         const QStringList browserArguments =
-            QStringList{"--user-data-dir=" + profile, "--no-first-run", "--no-default-browser-check"} +
-            switches + QStringList{a.url};
+            QStringList{"--user-data-dir=" + profile, "--no-first-run", "--no-default-browser-check"} + switches +
+            QStringList{a.url};
         QCOMPARE(BrowserLauncher::launchArguments(a, QStringLiteral("Brave Browser"), profile),
                  QStringList({"-na", "Brave Browser", "--args"}) + browserArguments);
         QCOMPARE(recorded(m_bin + "/brave-browser"), browserArguments);
     }
 
-    void everyAccountHasItsOwnPrivateProfileFolder() {
+    void everyAccountHasItsOwnPrivateProfileFolder()
+    {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
         const Account first = account();
         const Account second = account();
@@ -150,7 +160,8 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(QFileInfo(profile).path()).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
-    void aUrlThatLooksLikeASwitchIsRefused() {
+    void aUrlThatLooksLikeASwitchIsRefused()
+    {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
         const Account a = account(QStringLiteral("--utility-cmd-prefix=/bin/sh"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused to open")));

@@ -14,7 +14,8 @@ class TestChromiumIsolation : public QObject {
 private:
     TestHttpServer m_server;
 
-    static Account account(const QString& label) {
+    static Account account(const QString& label)
+    {
         Account a;
         a.siteName = QStringLiteral("Local");
         a.label = label;
@@ -24,7 +25,8 @@ private:
 
     // Opens the account at the path and waits until that Chromium has exited,
     // so its cookies are on disk and its profile is free again.
-    void openAndWait(Account account, const QString& path) {
+    void openAndWait(Account account, const QString& path)
+    {
         account.url = m_server.url(path);
         const int before = m_server.countFor(QUrl(account.url).path());
         QVERIFY(BrowserLauncher::open(account));
@@ -34,16 +36,17 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() {
+    void initTestCase()
+    {
         if (BrowserLauncher::findExecutable(QStringLiteral("Chromium")).isEmpty())
             QFAIL("Debian's chromium is not installed: run tools/install-deps.sh");
         // Headless, and as root Chromium needs --no-sandbox; the machine has no network.
-        Settings::setExtraArgs(
-            QStringLiteral("--headless --no-sandbox --disable-gpu --disable-background-networking "
-                           "--disable-component-update --disable-sync --dump-dom"));
+        Settings::setExtraArgs(QStringLiteral("--headless --no-sandbox --disable-gpu --disable-background-networking "
+                                              "--disable-component-update --disable-sync --dump-dom"));
     }
 
-    void accountsOfOneSiteKeepSeparateCookies() {
+    void accountsOfOneSiteKeepSeparateCookies()
+    {
         const Account alice = account(QStringLiteral("alice"));
         const Account bob = account(QStringLiteral("bob"));
         openAndWait(alice, QStringLiteral("/login?user=alice"));

@@ -13,7 +13,8 @@ class TestWebFallbackWindow : public QObject {
 private:
     TestHttpServer m_server;
 
-    Account account(const QString& label, const QString& path) {
+    Account account(const QString& label, const QString& path)
+    {
         Account a;
         a.siteName = QStringLiteral("Claude");
         a.label = label;
@@ -21,21 +22,24 @@ private:
         return a;
     }
 
-    void showAndWaitForPage(const Account& a) {
+    void showAndWaitForPage(const Account& a)
+    {
         const QString path = QUrl(a.url).path();
         const int before = m_server.countFor(path);
         WebFallbackWindow::show(a);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(path) > before, 30000);
     }
 
-    static void closeAndWait(const QUuid& id) {
+    static void closeAndWait(const QUuid& id)
+    {
         WebFallbackWindow* window = WebFallbackWindow::open().value(id);
         QVERIFY(window);
         window->close();
         QTRY_VERIFY(!WebFallbackWindow::open().contains(id));
     }
 
-    static QString removeAndWait(const QUuid& id) {
+    static QString removeAndWait(const QUuid& id)
+    {
         QString outcome = QStringLiteral("pending");
         WKWebsiteDataStoreHelper::remove(id, [&](const QString& error) { outcome = error; });
         if (!QTest::qWaitFor([&] { return outcome != QLatin1String("pending"); }, 10000))
@@ -44,7 +48,8 @@ private:
     }
 
 private Q_SLOTS:
-    void theEngineIsLoadedOnlyWithTheFirstWindow() {
+    void theEngineIsLoadedOnlyWithTheFirstWindow()
+    {
         QVERIFY(!WebFallbackWindow::engineLoaded());
         const Account a = account(QStringLiteral("work"), QStringLiteral("/start"));
         showAndWaitForPage(a);
@@ -52,7 +57,8 @@ private Q_SLOTS:
         closeAndWait(a.id);
     }
 
-    void oneWindowPerAccount() {
+    void oneWindowPerAccount()
+    {
         const Account a = account(QStringLiteral("work"), QStringLiteral("/one"));
         showAndWaitForPage(a);
         WebFallbackWindow* window = WebFallbackWindow::open().value(a.id);
@@ -67,7 +73,8 @@ private Q_SLOTS:
         closeAndWait(a.id);
     }
 
-    void aUrlThatDoesNotParseGivesABlankWindow() {
+    void aUrlThatDoesNotParseGivesABlankWindow()
+    {
         const int requests = int(m_server.requests().size());
         Account a = account(QStringLiteral("blank"), QString());
         a.url = QStringLiteral("not a url at all");
@@ -78,7 +85,8 @@ private Q_SLOTS:
         closeAndWait(a.id);
     }
 
-    void sessionsAreSeparateAndSurviveClosing() {
+    void sessionsAreSeparateAndSurviveClosing()
+    {
         Account alice = account(QStringLiteral("alice"), QStringLiteral("/login?user=alice"));
         Account bob = account(QStringLiteral("bob"), QStringLiteral("/login?user=bob"));
         showAndWaitForPage(alice);
@@ -105,13 +113,10 @@ private Q_SLOTS:
         QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
         closeAndWait(alice.id);
         closeAndWait(bob.id);
-        QCOMPARE(QFileInfo(WebFallbackWindow::dataDir(bob.id)).permissions() & 0x0077,
-                 QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(WebFallbackWindow::dataDir(bob.id)).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
-    void removingAnAccountThatNeverHadWebDataSucceeds() {
-        QCOMPARE(removeAndWait(QUuid::createUuid()), QString());
-    }
+    void removingAnAccountThatNeverHadWebDataSucceeds() { QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); }
 };
 
 CORVALINK_TEST_MAIN(TestWebFallbackWindow)

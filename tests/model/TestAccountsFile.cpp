@@ -9,7 +9,8 @@ class TestAccountsFile : public QObject {
     Q_OBJECT
 
 private:
-    static Account sample() {
+    static Account sample()
+    {
         return Account{QUuid::fromString(QStringLiteral("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8")),
                        QStringLiteral("GitHub"),
                        QStringLiteral("https://github.com/login"),
@@ -19,13 +20,14 @@ private:
                        std::nullopt};
     }
 
-    static QByteArray element(const QByteArray& fields) {
-        return "[{\"id\":\"6f1c2a3b-4d5e-4f60-8172-93a4b5c6d7e8\",\"siteName\":\"S\",\"url\":\"u\"" + fields +
-               "}]";
+    static QByteArray element(const QByteArray& fields)
+    {
+        return "[{\"id\":\"6f1c2a3b-4d5e-4f60-8172-93a4b5c6d7e8\",\"siteName\":\"S\",\"url\":\"u\"" + fields + "}]";
     }
 
 private Q_SLOTS:
-    void minimalRecordHasFourKeysInOrder() {
+    void minimalRecordHasFourKeysInOrder()
+    {
         const QByteArray text = AccountsFile::encode({sample()});
         QCOMPARE(text, QByteArray("[\n"
                                   "    {\n"
@@ -38,7 +40,8 @@ private Q_SLOTS:
         QCOMPARE(AccountsFile::encode({}).trimmed(), QByteArray("[\n]"));
     }
 
-    void fullRecordKeysInCodePointOrder() {
+    void fullRecordKeysInCodePointOrder()
+    {
         Account account = sample();
         account.browser = QStringLiteral("Brave Browser");
         account.color = QStringLiteral("Blue");
@@ -54,7 +57,8 @@ private Q_SLOTS:
         QVERIFY(!text.contains("null"));
     }
 
-    void roundTripKeepsEveryDouble_data() {
+    void roundTripKeepsEveryDouble_data()
+    {
         QTest::addColumn<double>("seconds");
         QTest::newRow("fraction") << 786543210.123456789;
         QTest::newRow("sum") << 0.1 + 0.2;
@@ -63,7 +67,8 @@ private Q_SLOTS:
         QTest::newRow("tiny") << 5e-324;
     }
 
-    void roundTripKeepsEveryDouble() {
+    void roundTripKeepsEveryDouble()
+    {
         QFETCH(double, seconds);
         Account account = sample();
         account.lastOpened = seconds;
@@ -75,7 +80,8 @@ private Q_SLOTS:
         QCOMPARE(*back->at(0).lastOpened, seconds);
     }
 
-    void readingRules_data() {
+    void readingRules_data()
+    {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("empty array") << QByteArray("[]") << true;
@@ -95,26 +101,25 @@ private Q_SLOTS:
         QTest::newRow("Label in other case") << element(",\"Label\":\"l\"") << false;
         QTest::newRow("escaped solidus") << element(",\"label\":\"a\\/b\"") << true;
         QTest::newRow("id with braces")
-            << QByteArray(
-                   "[{\"id\":\"{6f1c2a3b-4d5e-4f60-8172-93a4b5c6d7e8}\",\"siteName\":\"S\",\"url\":\"u\","
-                   "\"label\":\"l\"}]")
+            << QByteArray("[{\"id\":\"{6f1c2a3b-4d5e-4f60-8172-93a4b5c6d7e8}\",\"siteName\":\"S\",\"url\":\"u\","
+                          "\"label\":\"l\"}]")
             << false;
         QTest::newRow("id too short")
-            << QByteArray(
-                   "[{\"id\":\"6f1c2a3b-4d5e-4f60-8172\",\"siteName\":\"S\",\"url\":\"u\",\"label\":\"l\"}]")
+            << QByteArray("[{\"id\":\"6f1c2a3b-4d5e-4f60-8172\",\"siteName\":\"S\",\"url\":\"u\",\"label\":\"l\"}]")
             << false;
         QTest::newRow("one bad element among good")
-            << QByteArray("[" + AccountsFile::encode({sample()}).mid(1).chopped(2) + ",{\"id\":\"x\"}]")
-            << false;
+            << QByteArray("[" + AccountsFile::encode({sample()}).mid(1).chopped(2) + ",{\"id\":\"x\"}]") << false;
     }
 
-    void readingRules() {
+    void readingRules()
+    {
         QFETCH(QByteArray, json);
         QFETCH(bool, accepted);
         QCOMPARE(AccountsFile::decode(json).has_value(), accepted);
     }
 
-    void lenientReadsAreWrittenCanonically() {
+    void lenientReadsAreWrittenCanonically()
+    {
         const auto list = AccountsFile::decode(element(",\"label\":\"a\\/b\",\"browser\":null,\"pinned\":1"));
         QVERIFY(list);
         QCOMPARE(list->first().label, QStringLiteral("a/b"));
@@ -125,7 +130,8 @@ private Q_SLOTS:
         QVERIFY(!written.contains("browser"));
     }
 
-    void equalityComparesCanonicalText() {
+    void equalityComparesCanonicalText()
+    {
         Account composed = sample();
         composed.label = QStringLiteral("caf\u00E9");
         Account decomposed = composed;
@@ -141,7 +147,8 @@ private Q_SLOTS:
         QVERIFY(!(Account() == Account())); // fresh records get fresh ids
     }
 
-    void palette() {
+    void palette()
+    {
         QCOMPARE(AccountColor::names().size(), 9);
         QCOMPARE(AccountColor::names().first(), QStringLiteral("None"));
         QCOMPARE(AccountColor::all().size(), 8);
@@ -153,7 +160,8 @@ private Q_SLOTS:
         QCOMPARE(colors.size(), 8);
     }
 
-    void dotIsACircleOfThePaletteColour() {
+    void dotIsACircleOfThePaletteColour()
+    {
         QVERIFY(AccountColor::dot(std::nullopt, 9).isNull());
         QVERIFY(AccountColor::dot(QStringLiteral("None"), 9).isNull());
         QVERIFY(AccountColor::dot(QStringLiteral("red"), 9).isNull());

@@ -16,7 +16,8 @@ private:
     QString base() const { return m_dir->path() + QStringLiteral("/Corvalink"); }
     QString file() const { return base() + QStringLiteral("/accounts.json"); }
 
-    static Account account(const QString& label, std::optional<double> lastOpened = std::nullopt) {
+    static Account account(const QString& label, std::optional<double> lastOpened = std::nullopt)
+    {
         Account a;
         a.siteName = QStringLiteral("Site");
         a.url = QStringLiteral("https://example.org/login");
@@ -25,11 +26,13 @@ private:
         return a;
     }
 
-    void writeAccounts(const QList<Account>& accounts) {
+    void writeAccounts(const QList<Account>& accounts)
+    {
         TestEnvironment::writeFile(file(), AccountsFile::encode(accounts));
     }
 
-    static QStringList labels(const QList<Account>& accounts) {
+    static QStringList labels(const QList<Account>& accounts)
+    {
         QStringList result;
         for (const Account& a : accounts)
             result << a.label;
@@ -40,14 +43,16 @@ private Q_SLOTS:
     void init() { m_dir = new QTemporaryDir; }
     void cleanup() { delete m_dir; }
 
-    void firstStartWritesNothingAndMakesAPrivateFolder() {
+    void firstStartWritesNothingAndMakesAPrivateFolder()
+    {
         Store store(base());
         QVERIFY(store.accounts().isEmpty());
         QVERIFY(!QFileInfo::exists(file()));
         QCOMPARE(QFileInfo(base()).permissions() & 0x0077, QFileDevice::Permissions());
     }
 
-    void reloadSignalsExactlyWhenTheContentDiffers() {
+    void reloadSignalsExactlyWhenTheContentDiffers()
+    {
         Account a = account(QStringLiteral("work"), 100.5);
         writeAccounts({a});
         Store store(base());
@@ -69,7 +74,8 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
     }
 
-    void corruptFileKeepsTheListAndIsCopiedAsideBeforeItIsReplaced() {
+    void corruptFileKeepsTheListAndIsCopiedAsideBeforeItIsReplaced()
+    {
         writeAccounts({account(QStringLiteral("work"))});
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
@@ -81,8 +87,7 @@ private Q_SLOTS:
         QCOMPARE(labels(store.accounts()), QStringList{QStringLiteral("work")});
 
         store.append(account(QStringLiteral("new")));
-        const QStringList copies =
-            QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files);
+        const QStringList copies = QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files);
         QCOMPARE(copies.size(), 1);
         QCOMPARE(TestEnvironment::readFile(base() + QLatin1Char('/') + copies.first()), corrupt);
         const auto saved = AccountsFile::decode(TestEnvironment::readFile(file()));
@@ -91,11 +96,11 @@ private Q_SLOTS:
 
         // Once replaced, later saves make no more copies.
         store.save();
-        QCOMPARE(QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files).size(),
-                 1);
+        QCOMPARE(QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files).size(), 1);
     }
 
-    void updateOfAnUnknownIdWritesNothing() {
+    void updateOfAnUnknownIdWritesNothing()
+    {
         writeAccounts({account(QStringLiteral("work"))});
         const QByteArray handEdited = TestEnvironment::readFile(file()).replace("    ", "  ");
         TestEnvironment::writeFile(file(), handEdited);
@@ -106,11 +111,11 @@ private Q_SLOTS:
         Account known = store.accounts().first();
         known.label = QStringLiteral("renamed");
         store.update(known);
-        QCOMPARE(AccountsFile::decode(TestEnvironment::readFile(file()))->first().label,
-                 QStringLiteral("renamed"));
+        QCOMPARE(AccountsFile::decode(TestEnvironment::readFile(file()))->first().label, QStringLiteral("renamed"));
     }
 
-    void removeAlwaysSavesAndDeletesTheProfileOnlyWhenAsked() {
+    void removeAlwaysSavesAndDeletesTheProfileOnlyWhenAsked()
+    {
         const Account keep = account(QStringLiteral("keep"));
         const Account drop = account(QStringLiteral("drop"));
         writeAccounts({keep, drop});
@@ -131,7 +136,8 @@ private Q_SLOTS:
         QVERIFY(store.profileDir(drop.id).endsWith(QStringLiteral("/profiles/") + drop.idText()));
     }
 
-    void markOpenedStampsTheStoredRecord() {
+    void markOpenedStampsTheStoredRecord()
+    {
         Account stored = account(QStringLiteral("stored"));
         writeAccounts({stored});
         Store store(base());
@@ -142,14 +148,14 @@ private Q_SLOTS:
         const Account after = AccountsFile::decode(TestEnvironment::readFile(file()))->first();
         QCOMPARE(after.label, QStringLiteral("stored"));
         QVERIFY(after.lastOpened);
-        QVERIFY(*after.lastOpened >= before - 0.001 &&
-                *after.lastOpened <= Account::nowReferenceSeconds() + 0.001);
+        QVERIFY(*after.lastOpened >= before - 0.001 && *after.lastOpened <= Account::nowReferenceSeconds() + 0.001);
 
         store.markOpened(account(QStringLiteral("stranger")));
         QCOMPARE(store.accounts().size(), 1);
     }
 
-    void appendGoesLastInListAndFile() {
+    void appendGoesLastInListAndFile()
+    {
         writeAccounts({account(QStringLiteral("a")), account(QStringLiteral("b"))});
         Store store(base());
         store.append(account(QStringLiteral("c")));
@@ -158,13 +164,13 @@ private Q_SLOTS:
                  (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     }
 
-    void accountOrder() {
+    void accountOrder()
+    {
         const double now = Account::nowReferenceSeconds();
-        const QList<Account> input{
-            account(QStringLiteral("b")),  account(QStringLiteral("lastWeek"), now - 7 * 86400),
-            account(QStringLiteral("A")),  account(QStringLiteral("yesterday"), now - 86400),
-            account(QStringLiteral("a")),  account(QStringLiteral("\u00E9t\u00E9")),
-            account(QStringLiteral("ete"))};
+        const QList<Account> input{account(QStringLiteral("b")),  account(QStringLiteral("lastWeek"), now - 7 * 86400),
+                                   account(QStringLiteral("A")),  account(QStringLiteral("yesterday"), now - 86400),
+                                   account(QStringLiteral("a")),  account(QStringLiteral("\u00E9t\u00E9")),
+                                   account(QStringLiteral("ete"))};
         const QList<Account> sorted = Store::sorted(input);
         // Accents count, case does not; A and a keep their file order.
         QCOMPARE(labels(sorted), (QStringList{QStringLiteral("yesterday"), QStringLiteral("lastWeek"),

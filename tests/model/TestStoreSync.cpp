@@ -20,7 +20,8 @@ private:
     QString localFile() const { return base() + QStringLiteral("/accounts.json"); }
     static QString cloudFile() { return Store::cloudDir() + QStringLiteral("/accounts.json"); }
 
-    static Account account(const QString& label, QUuid id = QUuid::createUuid()) {
+    static Account account(const QString& label, QUuid id = QUuid::createUuid())
+    {
         Account a;
         a.id = id;
         a.siteName = QStringLiteral("Site");
@@ -29,34 +30,39 @@ private:
         return a;
     }
 
-    static QStringList labels(const QList<Account>& accounts) {
+    static QStringList labels(const QList<Account>& accounts)
+    {
         QStringList result;
         for (const Account& a : accounts)
             result << a.label;
         return result;
     }
 
-    static QStringList labelsIn(const QString& file) {
+    static QStringList labelsIn(const QString& file)
+    {
         const auto list = AccountsFile::decode(TestEnvironment::readFile(file));
         return list ? labels(*list) : QStringList{QStringLiteral("<unreadable>")};
     }
 
     // As a sync client does: a new file beside the old one, renamed over it.
-    static void replaceByRename(const QString& file, const QList<Account>& accounts) {
+    static void replaceByRename(const QString& file, const QList<Account>& accounts)
+    {
         const QString temporary = QFileInfo(file).path() + QStringLiteral("/.sync-incoming");
         TestEnvironment::writeFile(temporary, AccountsFile::encode(accounts));
         QVERIFY(::rename(temporary.toLocal8Bit().constData(), file.toLocal8Bit().constData()) == 0);
     }
 
 private Q_SLOTS:
-    void init() {
+    void init()
+    {
         m_dir = new QTemporaryDir;
         QDir(TestEnvironment::home() + QStringLiteral("/Library")).removeRecursively();
         Settings::d().clear();
     }
     void cleanup() { delete m_dir; }
 
-    void withoutICloudDriveNothingChanges() {
+    void withoutICloudDriveNothingChanges()
+    {
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("a"))}));
         const QByteArray before = TestEnvironment::readFile(localFile());
         Store store(base());
@@ -69,7 +75,8 @@ private Q_SLOTS:
         QVERIFY(!store.isWatching());
     }
 
-    void switchingOnWithoutACloudFileUploadsTheLocalList() {
+    void switchingOnWithoutACloudFileUploadsTheLocalList()
+    {
         QDir().mkpath(Store::cloudRoot());
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("a"))}));
         const QByteArray local = TestEnvironment::readFile(localFile());
@@ -86,7 +93,8 @@ private Q_SLOTS:
         QVERIFY(store.profileDir(store.accounts().first().id).startsWith(base()));
     }
 
-    void mergeByIdTheCloudWins() {
+    void mergeByIdTheCloudWins()
+    {
         const QUuid b = QUuid::createUuid();
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("A"), account("B", b)}));
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("B-local", b), account("C")}));
@@ -96,7 +104,8 @@ private Q_SLOTS:
         QCOMPARE(labelsIn(cloudFile()), (QStringList{"A", "B", "C"}));
     }
 
-    void anUnreadableCloudFileIsKeptBeforeItIsReplaced() {
+    void anUnreadableCloudFileIsKeptBeforeItIsReplaced()
+    {
         const QByteArray garbage("{ this is not an accounts list");
         TestEnvironment::writeFile(cloudFile(), garbage);
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("local")}));
@@ -109,7 +118,8 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(Store::cloudDir() + '/' + copies.first()), garbage);
     }
 
-    void outsideChangesArriveWithoutUserAction() {
+    void outsideChangesArriveWithoutUserAction()
+    {
         QDir().mkpath(Store::cloudRoot());
         Store store(base());
         QVERIFY(store.enableSync());
@@ -134,7 +144,8 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 3);
     }
 
-    void thePollFindsWhatTheWatcherMissed() {
+    void thePollFindsWhatTheWatcherMissed()
+    {
         QDir().mkpath(Store::cloudRoot());
         Store store(base());
         QVERIFY(store.enableSync());
@@ -146,7 +157,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), QStringList{"polled"}, 3000);
     }
 
-    void withICloudDriveGoneTheLocalFileIsUsed() {
+    void withICloudDriveGoneTheLocalFileIsUsed()
+    {
         QDir().mkpath(Store::cloudRoot());
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("local")}));
         Store store(base());
@@ -164,7 +176,8 @@ private Q_SLOTS:
         QCOMPARE(labelsIn(localFile()), (QStringList{"local", "later"}));
     }
 
-    void switchingOffWritesTheLocalFileAndStopsWatching() {
+    void switchingOffWritesTheLocalFileAndStopsWatching()
+    {
         QDir().mkpath(Store::cloudRoot());
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("cloud")}));
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("local")}));
@@ -184,7 +197,8 @@ private Q_SLOTS:
         QCOMPARE(labels(store.accounts()), (QStringList{"cloud", "local", "new local"}));
     }
 
-    void aStoreStartedWhileSyncingWatchesFromTheBeginning() {
+    void aStoreStartedWhileSyncingWatchesFromTheBeginning()
+    {
         QDir().mkpath(Store::cloudDir());
         Settings::setICloudSync(true);
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("cloud")}));

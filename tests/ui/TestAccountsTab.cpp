@@ -24,7 +24,8 @@ private:
     QWidget* page() { return controller().accountsPage()->content(); }
 
     // Puts the accounts in the file and shows the tab built from them.
-    QWidget* showAccounts(const QList<Account>& accounts) {
+    QWidget* showAccounts(const QList<Account>& accounts)
+    {
         TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
         Store::shared().reload();
         controller().show(1);
@@ -32,7 +33,8 @@ private:
         return page();
     }
 
-    static Account account(const QString& label, std::optional<QString> color = std::nullopt) {
+    static Account account(const QString& label, std::optional<QString> color = std::nullopt)
+    {
         Account a;
         a.siteName = QStringLiteral("GitHub");
         a.url = QStringLiteral("https://github.com/login");
@@ -41,7 +43,8 @@ private:
         return a;
     }
 
-    QAction* action(QWidget* root, const QString& rowTitle, const QString& title) {
+    QAction* action(QWidget* root, const QString& rowTitle, const QString& title)
+    {
         QWidget* row = WidgetFinder::row(root, rowTitle);
         if (!row)
             return nullptr;
@@ -60,13 +63,15 @@ private:
     }
 
     // The colour dot stands before the row's text.
-    static bool hasDot(QWidget* row) {
+    static bool hasDot(QWidget* row)
+    {
         QWidget* text = row->layout()->itemAt(0)->widget();
         const auto* image = text->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
         return image && !image->pixmap().isNull();
     }
 
-    static QStringList storedLabels() {
+    static QStringList storedLabels()
+    {
         QStringList labels;
         for (const Account& a : Store::shared().accounts())
             labels << a.label;
@@ -74,7 +79,8 @@ private:
     }
 
 private Q_SLOTS:
-    void init() {
+    void init()
+    {
         Settings::d().clear();
         m_bin = TestEnvironment::home() + "/bin";
         QDir(m_bin).removeRecursively();
@@ -82,18 +88,19 @@ private Q_SLOTS:
         qputenv("PATH", m_bin.toUtf8());
     }
 
-    void anEmptyStore() {
+    void anEmptyStore()
+    {
         QWidget* root = showAccounts({});
         QWidget* row = WidgetFinder::row(root, QStringLiteral("No accounts yet"));
         QVERIFY(row);
         QCOMPARE(row->layout()->itemAt(2)->widget()->layout()->count(), 0);
-        QVERIFY(WidgetFinder::label(root,
-                                    "Each account has its own isolated browser profile. Log in once, then "
-                                    "open it from the menu bar any time."));
+        QVERIFY(WidgetFinder::label(root, "Each account has its own isolated browser profile. Log in once, then "
+                                          "open it from the menu bar any time."));
         QVERIFY(WidgetFinder::button(root, QStringLiteral("Add account\u2026")));
     }
 
-    void rowsShowLabelSiteAndLastOpening() {
+    void rowsShowLabelSiteAndLastOpening()
+    {
         Account opened = account(QStringLiteral("opened"), QStringLiteral("Blue"));
         opened.lastOpened = Account::nowReferenceSeconds() - 300;
         QWidget* root = showAccounts({account(QStringLiteral("never")), opened});
@@ -110,7 +117,8 @@ private Q_SLOTS:
         QVERIFY(action(root, "opened", "None")->icon().isNull());
     }
 
-    void aBrowserThatIsGoneShowsDefaultAndChoosingItClearsIt() {
+    void aBrowserThatIsGoneShowsDefaultAndChoosingItClearsIt()
+    {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
         Account a = account(QStringLiteral("work"));
         a.browser = QStringLiteral("Vivaldi");
@@ -127,7 +135,8 @@ private Q_SLOTS:
         QCOMPARE(*Store::shared().accounts().first().browser, QStringLiteral("Chromium"));
     }
 
-    void renameAndRecolour() {
+    void renameAndRecolour()
+    {
         QWidget* root = showAccounts({account(QStringLiteral("work"))});
         WidgetFinder::answerNextAlert(QStringLiteral("Save"), QStringLiteral(""));
         action(root, "work", "Rename\u2026")->trigger();
@@ -148,7 +157,8 @@ private Q_SLOTS:
         QVERIFY(!Store::shared().accounts().first().color);
     }
 
-    void removeKeepsOrDeletesTheProfile() {
+    void removeKeepsOrDeletesTheProfile()
+    {
         const Account keep = account(QStringLiteral("keep"));
         const Account drop = account(QStringLiteral("drop"));
         QWidget* root = showAccounts({keep, drop});
@@ -170,7 +180,8 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(Store::shared().profileDir(drop.id)));
     }
 
-    void rowsBuiltBeforeTheListChangedActOnTheRightAccount() {
+    void rowsBuiltBeforeTheListChangedActOnTheRightAccount()
+    {
         const Account first = account(QStringLiteral("first"));
         const Account second = account(QStringLiteral("second"));
         QWidget* root = showAccounts({first, second});
@@ -192,7 +203,8 @@ private Q_SLOTS:
         QApplication::closeAllWindows();
     }
 
-    void addingAnAccountAppendsShowsTheListAndOpensIt() {
+    void addingAnAccountAppendsShowsTheListAndOpensIt()
+    {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
         showAccounts({account(QStringLiteral("existing"))});
         controller().addAccount();

@@ -19,21 +19,23 @@ private:
     int m_cancels = 0;
     std::unique_ptr<AddAccountForm> m_form;
 
-    AddAccountForm& form() {
+    AddAccountForm& form()
+    {
         m_saved.reset();
         m_cancels = 0;
-        m_form = std::make_unique<AddAccountForm>([this](const Account& a) { m_saved = a; },
-                                                  [this] { ++m_cancels; });
+        m_form = std::make_unique<AddAccountForm>([this](const Account& a) { m_saved = a; }, [this] { ++m_cancels; });
         return *m_form;
     }
 
-    static void pick(SelectView* select, const QString& entry) {
+    static void pick(SelectView* select, const QString& entry)
+    {
         select->popUp();
         select->menu()->actions().at(select->items().indexOf(entry))->trigger();
     }
 
     // Saving with these texts either beeps or yields an account.
-    std::optional<Account> save(const QString& site, const QString& label, const QString& url) {
+    std::optional<Account> save(const QString& site, const QString& label, const QString& url)
+    {
         AddAccountForm& f = form();
         f.siteField()->setText(site);
         f.labelField()->setText(label);
@@ -46,7 +48,8 @@ private Q_SLOTS:
     void init() { qputenv("PATH", QByteArray()); }
     void cleanup() { m_form.reset(); }
 
-    void aNewFormShowsTheFirstPreset() {
+    void aNewFormShowsTheFirstPreset()
+    {
         AddAccountForm& f = form();
         QCOMPARE(f.sitePicker()->items(), (QStringList{"Claude", "ChatGPT", "GitHub", "Google", "Custom"}));
         QCOMPARE(f.siteField()->text(), QStringLiteral("Claude"));
@@ -63,7 +66,8 @@ private Q_SLOTS:
         }
     }
 
-    void customThenReturnOnlyBeeps() {
+    void customThenReturnOnlyBeeps()
+    {
         AddAccountForm& f = form();
         f.labelField()->setText(QStringLiteral("work"));
         pick(f.sitePicker(), QStringLiteral("Custom"));
@@ -76,7 +80,8 @@ private Q_SLOTS:
         QCOMPARE(f.urlField()->text(), QStringLiteral("https://"));
     }
 
-    void aPresetOverwritesSiteAndUrlOnly() {
+    void aPresetOverwritesSiteAndUrlOnly()
+    {
         TestEnvironment::makeFakeBrowsers({"chromium"});
         qputenv("PATH", (TestEnvironment::home() + "/fakebin").toUtf8());
         AddAccountForm& f = form();
@@ -95,7 +100,8 @@ private Q_SLOTS:
         QVERIFY(!m_saved->lastOpened);
     }
 
-    void validationAndCompletion_data() {
+    void validationAndCompletion_data()
+    {
         QTest::addColumn<QString>("site");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("url");
@@ -125,7 +131,8 @@ private Q_SLOTS:
                                     << "https://example.org" << QString();
     }
 
-    void validationAndCompletion() {
+    void validationAndCompletion()
+    {
         QFETCH(QString, site);
         QFETCH(QString, label);
         QFETCH(QString, url);
@@ -143,11 +150,11 @@ private Q_SLOTS:
         }
     }
 
-    void trimmingTakesSpaceSeparatorsAndTabsOnly() {
+    void trimmingTakesSpaceSeparatorsAndTabsOnly()
+    {
         QCOMPARE(AddAccountForm::trimmed(QStringLiteral("\u00A0\t work \u2003")), QStringLiteral("work"));
         QCOMPARE(AddAccountForm::trimmed(QStringLiteral(" work\n")), QStringLiteral("work\n"));
-        const auto saved =
-            save(QStringLiteral("  Git Hub\t"), QStringLiteral("\twork "), QStringLiteral("github.com"));
+        const auto saved = save(QStringLiteral("  Git Hub\t"), QStringLiteral("\twork "), QStringLiteral("github.com"));
         QVERIFY(saved);
         QCOMPARE(saved->siteName, QStringLiteral("Git Hub"));
         QCOMPARE(saved->label, QStringLiteral("work"));
@@ -155,16 +162,17 @@ private Q_SLOTS:
         QVERIFY(!saved->color);
     }
 
-    void browserChoicesAreTakenWhenTheFormIsMade() {
+    void browserChoicesAreTakenWhenTheFormIsMade()
+    {
         AddAccountForm& f = form();
         QCOMPARE(f.browserPicker()->items(), QStringList{"Default"});
-        qputenv("PATH",
-                TestEnvironment::makeFakeBrowsers({"vivaldi"}, TestEnvironment::home() + "/later").toUtf8());
+        qputenv("PATH", TestEnvironment::makeFakeBrowsers({"vivaldi"}, TestEnvironment::home() + "/later").toUtf8());
         QCOMPARE(f.browserPicker()->items(), QStringList{"Default"});
         QCOMPARE(form().browserPicker()->items(), (QStringList{"Default", "Vivaldi"}));
     }
 
-    void returnSavesAndEscapeCancels() {
+    void returnSavesAndEscapeCancels()
+    {
         AddAccountForm& f = form();
         PageViewController page([&] { return f.sections(); });
         page.show();
@@ -188,7 +196,8 @@ private Q_SLOTS:
         QVERIFY(page.content()->isAncestorOf(f.labelField()));
     }
 
-    void aboutTexts() {
+    void aboutTexts()
+    {
         QCOMPARE(AboutTab::versionText(std::nullopt, std::nullopt), QStringLiteral("Version dev (1)"));
         QCOMPARE(AboutTab::versionText(QStringLiteral("1.2"), QStringLiteral("42")),
                  QStringLiteral("Version 1.2 (42)"));
@@ -198,8 +207,7 @@ private Q_SLOTS:
         auto* layout = new QVBoxLayout(&page);
         for (QWidget* view : about.sections())
             layout->addWidget(view);
-        QCOMPARE(WidgetFinder::row(&page, "Accounts")->findChildren<QLabel*>().last()->text(),
-                 QStringLiteral("0"));
+        QCOMPARE(WidgetFinder::row(&page, "Accounts")->findChildren<QLabel*>().last()->text(), QStringLiteral("0"));
         QCOMPARE(WidgetFinder::row(&page, "Browsers detected")->findChildren<QLabel*>().last()->text(),
                  QStringLiteral("0"));
         QVERIFY(WidgetFinder::button(&page, QStringLiteral("Show in File Manager")));

@@ -22,14 +22,16 @@ private:
     SettingsWindowController& controller() { return SettingsWindowController::shared(); }
 
     // Reopens the window on the General tab, which builds the page afresh.
-    QWidget* general() {
+    QWidget* general()
+    {
         if (controller().window())
             controller().window()->close();
         controller().show(0);
         return controller().window()->page(0)->content();
     }
 
-    template <typename T> T* control(const QString& rowTitle) {
+    template <typename T> T* control(const QString& rowTitle)
+    {
         QWidget* row = WidgetFinder::row(general(), rowTitle);
         return row ? row->findChild<T*>() : nullptr;
     }
@@ -37,7 +39,8 @@ private:
     static void usePath(const QString& folder) { qputenv("PATH", folder.toUtf8()); }
 
 private Q_SLOTS:
-    void init() {
+    void init()
+    {
         Settings::d().clear();
         QDir(TestEnvironment::home() + "/Library").removeRecursively();
         const QString bin = TestEnvironment::home() + "/bin";
@@ -46,7 +49,8 @@ private Q_SLOTS:
         usePath(bin);
     }
 
-    void theWindowIsBuiltOnceWithThreeTabs() {
+    void theWindowIsBuiltOnceWithThreeTabs()
+    {
         controller().show(0);
         SettingsWindow* window = controller().window();
         QVERIFY(window);
@@ -71,25 +75,27 @@ private Q_SLOTS:
         QCOMPARE(window->minimumSize(), window->maximumSize()); // sized by its page, not by hand
     }
 
-    void generalTabTexts() {
+    void generalTabTexts()
+    {
         QWidget* page = general();
         const QStringList texts = WidgetFinder::labelTexts(page);
-        for (const QString& text : QStringList{
-                 "Browser", "Default browser", "Incognito", "Advanced", "Extra browser flags", "Data folder",
-                 "Sync", "Sync with iCloud Drive", "Accounts list only", "System", "Quick-switch shortcut",
-                 "Ctrl+Alt+S opens the account menu from anywhere", "Open at login",
-                 "Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, Chromium and "
-                 "more. Each "
-                 "account can use a different one. Incognito mode does not keep sessions, so you would log "
-                 "in every "
-                 "time."})
+        for (const QString& text :
+             QStringList{"Browser", "Default browser", "Incognito", "Advanced", "Extra browser flags", "Data folder",
+                         "Sync", "Sync with iCloud Drive", "Accounts list only", "System", "Quick-switch shortcut",
+                         "Ctrl+Alt+S opens the account menu from anywhere", "Open at login",
+                         "Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, Chromium and "
+                         "more. Each "
+                         "account can use a different one. Incognito mode does not keep sessions, so you would log "
+                         "in every "
+                         "time."})
             QVERIFY2(texts.contains(text), qPrintable(text));
         QVERIFY(WidgetFinder::button(page, QStringLiteral("Show in File Manager")));
         QCOMPARE(control<QLineEdit>("Extra browser flags")->placeholderText(),
                  QStringLiteral("e.g. --start-maximized"));
     }
 
-    void browserChoice() {
+    void browserChoice()
+    {
         QCOMPARE(control<SelectView>("Default browser")->items(), QStringList{"Automatic"});
 
         TestEnvironment::makeFakeBrowsers({"chromium", "vivaldi"}, qEnvironmentVariable("PATH"));
@@ -107,7 +113,8 @@ private Q_SLOTS:
         QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
     }
 
-    void switchesAndFlags() {
+    void switchesAndFlags()
+    {
         SwitchButton* incognito = control<SwitchButton>("Incognito");
         QVERIFY(!incognito->isChecked());
         incognito->click();
@@ -128,7 +135,8 @@ private Q_SLOTS:
         QVERIFY(!control<SwitchButton>("Quick-switch shortcut")->isChecked());
     }
 
-    void syncSwitchFollowsICloudDrive() {
+    void syncSwitchFollowsICloudDrive()
+    {
         Settings::setICloudSync(true);
         SwitchButton* sync = control<SwitchButton>("Sync with iCloud Drive");
         QVERIFY(!sync->isEnabled());
@@ -162,7 +170,8 @@ private Q_SLOTS:
         QVERIFY(!Store::shared().isWatching());
     }
 
-    void loginSwitchShowsWhatTheSystemHolds() {
+    void loginSwitchShowsWhatTheSystemHolds()
+    {
         SwitchButton* login = control<SwitchButton>("Open at login");
         QVERIFY(!login->isChecked());
         login->click();
@@ -181,7 +190,8 @@ private Q_SLOTS:
         QFile::remove(autostart);
     }
 
-    void aChangedAccountsFileRebuildsTheAccountsPage() {
+    void aChangedAccountsFileRebuildsTheAccountsPage()
+    {
         controller().show(1);
         QWidget* before = controller().accountsPage()->content();
         Account account;
@@ -199,7 +209,8 @@ private:
 };
 
 #include "AccountsFile.h"
-QByteArray TestSettingsWindow::AccountsFile_encode(const QList<Account>& accounts) {
+QByteArray TestSettingsWindow::AccountsFile_encode(const QList<Account>& accounts)
+{
     return AccountsFile::encode(accounts);
 }
 

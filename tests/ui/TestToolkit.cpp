@@ -27,14 +27,16 @@ class TestToolkit : public QObject {
     Q_OBJECT
 
 private:
-    static QList<QWidget*> rows(int count) {
+    static QList<QWidget*> rows(int count)
+    {
         QList<QWidget*> list;
         for (int i = 0; i < count; ++i)
             list << UI::row(QStringLiteral("Row %1").arg(i));
         return list;
     }
 
-    static QPalette darkPalette() {
+    static QPalette darkPalette()
+    {
         QPalette dark;
         dark.setColor(QPalette::Window, QColor(30, 30, 30));
         dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
@@ -42,7 +44,8 @@ private:
     }
 
 private Q_SLOTS:
-    void cardsSeparateRowsWithHairlines() {
+    void cardsSeparateRowsWithHairlines()
+    {
         std::unique_ptr<QWidget> one(UI::card(rows(1)));
         QCOMPARE(one->layout()->count(), 1);
         for (QFrame* frame : one->findChildren<QFrame*>())
@@ -63,7 +66,8 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<CardView*>(empty.get()));
     }
 
-    void sectionsStackHeaderCardAndFootnote() {
+    void sectionsStackHeaderCardAndFootnote()
+    {
         std::unique_ptr<QWidget> bare(UI::section(std::nullopt, rows(1)));
         QCOMPARE(bare->layout()->count(), 1);
         QVERIFY(qobject_cast<CardView*>(bare->layout()->itemAt(0)->widget()));
@@ -79,7 +83,8 @@ private Q_SLOTS:
         QCOMPARE(footnote->font().pixelSize(), 11);
     }
 
-    void typeAndFields() {
+    void typeAndFields()
+    {
         std::unique_ptr<QLabel> header(UI::header(QStringLiteral("Browser")));
         QCOMPARE(header->font().pixelSize(), 13);
         QCOMPARE(header->font().weight(), QFont::DemiBold);
@@ -99,7 +104,8 @@ private Q_SLOTS:
         QCOMPARE(link->font().pixelSize(), 12);
     }
 
-    void rowsAreTextSpacerAccessories() {
+    void rowsAreTextSpacerAccessories()
+    {
         std::unique_ptr<QWidget> plain(UI::row(QStringLiteral("Title")));
         QCOMPARE(plain->layout()->count(), 3);
         QWidget* accessories = plain->layout()->itemAt(2)->widget();
@@ -116,9 +122,9 @@ private Q_SLOTS:
         QVERIFY(WidgetFinder::label(full.get(), QStringLiteral("sub")));
     }
 
-    void longSubtitlesShortenInTheMiddle() {
-        const QString subtitle =
-            QStringLiteral("BEGIN") + QString(300, QLatin1Char('x')) + QStringLiteral("END");
+    void longSubtitlesShortenInTheMiddle()
+    {
+        const QString subtitle = QStringLiteral("BEGIN") + QString(300, QLatin1Char('x')) + QStringLiteral("END");
         std::unique_ptr<QWidget> row(UI::row(QStringLiteral("Title"), subtitle, {}, {new QLineEdit}));
         row->setFixedWidth(492);
         row->show();
@@ -131,7 +137,8 @@ private Q_SLOTS:
         QVERIFY(shown.endsWith(QStringLiteral("END")));
     }
 
-    void selectViewOpensFromAnyClickAndReportsEveryPick() {
+    void selectViewOpensFromAnyClickAndReportsEveryPick()
+    {
         QStringList picks;
         SelectView select({"Automatic", "Chromium", "Chromium", "Vivaldi"}, "Chromium",
                           [&](const QString& pick) { picks << pick; });
@@ -140,8 +147,7 @@ private Q_SLOTS:
         QCOMPARE(select.focusPolicy(), Qt::NoFocus);
 
         // On the label, on the badge, and on the control itself.
-        for (QWidget* target :
-             QList<QWidget*>{select.findChild<QLabel*>(), select.findChild<RoundBadge*>(), &select}) {
+        for (QWidget* target : QList<QWidget*>{select.findChild<QLabel*>(), select.findChild<RoundBadge*>(), &select}) {
             const QPoint point = target->mapTo(&select, target->rect().center());
             QCOMPARE(select.childAt(point) == nullptr ||
                          select.childAt(point)->testAttribute(Qt::WA_TransparentForMouseEvents),
@@ -168,7 +174,8 @@ private Q_SLOTS:
         QCOMPARE(select.title(), QStringLiteral("Vivaldi"));
     }
 
-    void selectViewWithAChoiceNotAmongTheItems() {
+    void selectViewWithAChoiceNotAmongTheItems()
+    {
         SelectView select({"a", "b"}, "stale", {});
         QCOMPARE(select.title(), QStringLiteral("stale"));
         select.popUp();
@@ -180,12 +187,12 @@ private Q_SLOTS:
         QVERIFY(empty.menu()->actions().isEmpty());
     }
 
-    void pagesAreAColumnOfFixedWidth() {
+    void pagesAreAColumnOfFixedWidth()
+    {
         int builds = 0;
         PageViewController page([&] {
             ++builds;
-            return QList<QWidget*>{UI::section(QStringLiteral("A"), rows(2)),
-                                   UI::section(std::nullopt, rows(1))};
+            return QList<QWidget*>{UI::section(QStringLiteral("A"), rows(2)), UI::section(std::nullopt, rows(1))};
         });
         page.rebuild(true); // not in a window: only the preferred size changes
         QCOMPARE(builds, 1);
@@ -197,15 +204,15 @@ private Q_SLOTS:
             QCOMPARE(column->itemAt(i)->widget()->minimumWidth(), 492);
     }
 
-    void onlyARebuildThatAsksForItResizesTheWindow() {
+    void onlyARebuildThatAsksForItResizesTheWindow()
+    {
         int rowCount = 1;
         QWidget window;
         window.resize(100, 100);
         auto* layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSizeConstraint(QLayout::SetNoConstraint);
-        auto* page = new PageViewController(
-            [&] { return QList<QWidget*>{UI::section(std::nullopt, rows(rowCount))}; });
+        auto* page = new PageViewController([&] { return QList<QWidget*>{UI::section(std::nullopt, rows(rowCount))}; });
         layout->addWidget(page);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -222,7 +229,8 @@ private Q_SLOTS:
         QCOMPARE(window.width(), 540);
     }
 
-    void fillsFollowThePalette() {
+    void fillsFollowThePalette()
+    {
         QWidget host;
         host.setFixedSize(120, 60);
         auto* layout = new QHBoxLayout(&host);
@@ -251,7 +259,8 @@ private Q_SLOTS:
     }
 
 private:
-    static QIcon Symbols_dummyIcon() {
+    static QIcon Symbols_dummyIcon()
+    {
         QPixmap pixmap(10, 10);
         pixmap.fill(Qt::red);
         return QIcon(pixmap);

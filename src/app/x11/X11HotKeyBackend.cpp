@@ -9,8 +9,7 @@ namespace {
 
 constexpr uint16_t shortcutModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 // Lock keys must not matter: CapsLock is Lock, NumLock is Mod2 on every usual layout.
-constexpr uint16_t lockModifiers[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2,
-                                      XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+constexpr uint16_t lockModifiers[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 constexpr uint16_t ignoredModifiers = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
 constexpr uint32_t keysymS = 0x0073; // XK_s
 
@@ -18,19 +17,24 @@ constexpr uint32_t keysymS = 0x0073; // XK_s
 
 X11HotKeyBackend::X11HotKeyBackend(xcb_connection_t* connection, uint32_t rootWindow)
     : m_connection(connection)
-    , m_root(rootWindow) {}
+    , m_root(rootWindow)
+{
+}
 
-X11HotKeyBackend::~X11HotKeyBackend() {
+X11HotKeyBackend::~X11HotKeyBackend()
+{
     if (m_onPress && QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
 }
 
-void X11HotKeyBackend::installHandler(std::function<void()> onPress) {
+void X11HotKeyBackend::installHandler(std::function<void()> onPress)
+{
     m_onPress = std::move(onPress);
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
-QList<uint8_t> X11HotKeyBackend::keycodesOfS() const {
+QList<uint8_t> X11HotKeyBackend::keycodesOfS() const
+{
     QList<uint8_t> keycodes;
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection);
     if (!symbols)
@@ -46,7 +50,8 @@ QList<uint8_t> X11HotKeyBackend::keycodesOfS() const {
     return keycodes;
 }
 
-bool X11HotKeyBackend::registerHotKey() {
+bool X11HotKeyBackend::registerHotKey()
+{
     const QList<uint8_t> keycodes = keycodesOfS();
     QList<xcb_void_cookie_t> cookies;
     for (uint8_t keycode : keycodes) {
@@ -73,7 +78,8 @@ bool X11HotKeyBackend::registerHotKey() {
     return true;
 }
 
-void X11HotKeyBackend::ungrab(const QList<uint8_t>& keycodes) {
+void X11HotKeyBackend::ungrab(const QList<uint8_t>& keycodes)
+{
     for (uint8_t keycode : keycodes) {
         for (uint16_t locks : lockModifiers)
             xcb_ungrab_key(m_connection, keycode, m_root, shortcutModifiers | locks);
@@ -81,13 +87,15 @@ void X11HotKeyBackend::ungrab(const QList<uint8_t>& keycodes) {
     xcb_flush(m_connection);
 }
 
-void X11HotKeyBackend::unregisterHotKey() {
+void X11HotKeyBackend::unregisterHotKey()
+{
     ungrab(m_grabbed);
     m_grabbed.clear();
     m_registered = false;
 }
 
-bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
+bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
     if (eventType != "xcb_generic_event_t")
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);

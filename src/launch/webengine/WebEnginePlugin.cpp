@@ -4,7 +4,8 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 
-QWebEngineProfile* WebEnginePlugin::profile(const QString& name, const QString& storageDir) {
+QWebEngineProfile* WebEnginePlugin::profile(const QString& name, const QString& storageDir)
+{
     if (QWebEngineProfile* existing = m_profiles.value(name))
         return existing;
     // Storage and cache must be set before the first page of the profile exists.
@@ -17,17 +18,20 @@ QWebEngineProfile* WebEnginePlugin::profile(const QString& name, const QString& 
     return profile;
 }
 
-QWidget* WebEnginePlugin::createView(const QString& profileName, const QString& storageDir, QWidget* parent) {
+QWidget* WebEnginePlugin::createView(const QString& profileName, const QString& storageDir, QWidget* parent)
+{
     auto* view = new QWebEngineView(parent);
     view->setPage(new QWebEnginePage(profile(profileName, storageDir), view));
     return view;
 }
 
-void WebEnginePlugin::load(QWidget* view, const QUrl& url) {
+void WebEnginePlugin::load(QWidget* view, const QUrl& url)
+{
     if (auto* webView = qobject_cast<QWebEngineView*>(view))
         webView->load(url);
 }
 
-void WebEnginePlugin::releaseProfile(const QString& profileName) {
+void WebEnginePlugin::releaseProfile(const QString& profileName)
+{
     delete m_profiles.take(profileName);
 }
