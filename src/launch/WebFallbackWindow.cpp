@@ -115,6 +115,29 @@ bool WebFallbackWindow::engineLoaded()
 
 namespace WKWebsiteDataStoreHelper {
 
+namespace {
+
+// The engine finishes with a destroyed profile's files on its own threads, and
+// can still write into the folder for a moment: try again a few times.
+constexpr int removalAttempts = 8;
+constexpr int firstRetryMs = 25;
+
+void removeFolder(const QString& path, int attempt, const std::function<void(const QString&)>& finish)
+{
+    QDir dir(path);
+    if (!dir.exists() || (dir.removeRecursively() && !dir.exists())) {
+        finish({});
+        return;
+    }
+    if (attempt + 1 >= removalAttempts) {
+        finish(QObject::tr("Could not delete %1.").arg(path));
+        return;
+    }
+    QTimer::singleShot(firstRetryMs << attempt, [path, attempt, finish] { removeFolder(path, attempt + 1, finish); });
+}
+
+} // namespace
+
 void remove(const QUuid& id, std::function<void(const QString& error)> done)
 {
     const auto finish = [done](const QString& error) {
@@ -125,16 +148,11 @@ void remove(const QUuid& id, std::function<void(const QString& error)> done)
         QTimer::singleShot(0, [finish] { finish(QObject::tr("A web window of this account is still open.")); });
         return;
     }
-    // The profile holds files open: destroy it, let the engine settle, then delete.
+    // No page of the profile is alive now: destroy it, let the engine settle, then delete.
     if (loadedModule)
         loadedModule->releaseProfile(Account::idText(id));
-    QTimer::singleShot(0, [id, finish] {
-        QDir dir(WebFallbackWindow::dataDir(id));
-        if (dir.exists() && !dir.removeRecursively())
-            finish(QObject::tr("Could not delete %1.").arg(dir.path()));
-        else
-            finish({});
-    });
+    const QString path = WebFallbackWindow::dataDir(id);
+    QTimer::singleShot(0, [path, finish] { removeFolder(path, 0, finish); });
 }
 
 } // namespace WKWebsiteDataStoreHelper
