@@ -40,7 +40,8 @@ int run(const QString& message, const QString& informative, const QStringList& b
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // A lone "&" would mark a mnemonic instead of showing itself.
         auto* button = new QPushButton(QString(buttons.at(i)).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        button->setAutoDefault(i == 0);
+        // Return answers with the focused button; the first is the default.
+        button->setAutoDefault(true);
         button->setDefault(i == 0);
         QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &answer, i] {
             answer = firstButton + int(i);

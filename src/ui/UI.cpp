@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,20 +25,24 @@ void secondary(QWidget* widget)
     widget->setForegroundRole(QPalette::PlaceholderText);
 }
 
-// A hairline between two rows of a card.
-QWidget* separator()
-{
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    QColor hairline = palette.color(QPalette::WindowText);
-    hairline.setAlphaF(0.1f);
-    palette.setColor(QPalette::WindowText, hairline);
-    line->setPalette(palette);
-    return line;
-}
+// A hairline between two rows of a card, drawn from the palette at paint time
+// so that it shows in a dark palette as well as in a light one.
+class Hairline : public QFrame {
+public:
+    Hairline()
+    {
+        setFrameShape(QFrame::HLine);
+        setFixedHeight(1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QColor line = palette().color(QPalette::WindowText);
+        line.setAlphaF(0.1f);
+        QPainter(this).fillRect(rect(), line);
+    }
+};
 
 QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle)
 {
@@ -155,7 +160,7 @@ QWidget* card(const QList<QWidget*>& rows)
     layout->setSpacing(0);
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (i > 0)
-            layout->addWidget(separator());
+            layout->addWidget(new Hairline);
         layout->addWidget(rows.at(i));
     }
     return card;
