@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Account.h"
+
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+class QSystemTrayIcon;
+class QTimer;
+class StatusMenu;
+struct MenuEntry;
+
+// The tray application: the status icon, its menu and what the menu's items do.
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // The start-up sequence, once the event loop runs. Returns false when the
+    // process is to end (a snapshot run).
+    bool applicationDidFinishLaunching(const QStringList& arguments);
+
+    // Rebuilds the menu from the accounts file, every time it is about to open.
+    void menuNeedsUpdate();
+
+    void openAccount(const Account& account);
+    void removeAccount(const Account& account);
+    void showAdd();
+    void showSettings();
+    void showAbout();
+
+    // Opens the menu at the mouse pointer, as a click on the icon does.
+    void popUpMenu();
+
+    // Arguments a later start handed over.
+    void handleArguments(const QStringList& arguments);
+
+    QSystemTrayIcon* statusItem() const { return m_statusItem; }
+    QMenu* menu() const { return m_menu; }
+
+private:
+    void trigger(const MenuEntry& entry);
+    void showIconWhenTrayIsUp();
+
+    QSystemTrayIcon* m_statusItem = nullptr;
+    QPointer<QMenu> m_menu;
+    StatusMenu* m_statusMenu = nullptr;
+    QTimer* m_trayRetry = nullptr;
+};

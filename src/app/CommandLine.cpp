@@ -1,0 +1,109 @@
+#include "CommandLine.h"
+
+#include "StatusMenuContent.h"
+
+#include <QUuid>
+
+namespace {
+
+QString describe(const Account& account)
+{
+    return account.idText() + QLatin1Char('\t') + account.siteName + QLatin1Char('\t') + account.label;
+}
+
+QList<Account> menuOrder(const QList<Account>& accounts)
+{
+    QList<Account> ordered;
+    for (const MenuEntry& entry : StatusMenuContent::build(accounts)) {
+        if (entry.kind == MenuEntry::Kind::Account && entry.account)
+            ordered.append(*entry.account);
+    }
+    return ordered;
+}
+
+} // namespace
+
+namespace CommandLine {
+
+Request parse(const QStringList& arguments)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
+            return {Mode::Help, {}};
+        if (argument == QLatin1String("--version"))
+            return {Mode::Version, {}};
+        if (argument == QLatin1String("--list"))
+            return {Mode::List, {}};
+        if (argument == QLatin1String("--open"))
+            return i + 1 < arguments.size() ? Request{Mode::Open, arguments.at(i + 1)} : Request{Mode::Usage, {}};
+    }
+    return {};
+}
+
+std::optional<QString> snapshotFolder(const QStringList& arguments)
+{
+    const qsizetype index = arguments.indexOf(QStringLiteral("--snapshot"));
+    if (index < 0 || index + 1 >= arguments.size())
+        return std::nullopt;
+    return arguments.at(index + 1);
+}
+
+QString helpText()
+{
+    return QStringLiteral("Usage: corvalink [option]\n"
+                          "Keeps several logins to the same web sites apart: every account opens in a\n"
+                          "browser profile of its own.\n"
+                          "\n"
+                          "Without options Corvalink runs in the system tray; Ctrl+Alt+S opens its menu.\n"
+                          "\n"
+                          "  --list          print the accounts: id, site name and label, tab-separated\n"
+                          "  --open KEY      open the account whose id or label is KEY\n"
+                          "  --settings      open the settings window\n"
+                          "  --snapshot DIR  save pictures of the settings tabs into DIR and quit\n"
+                          "  --version       print the version\n"
+                          "  --help          print this help\n");
+}
+
+QString listing(const QList<Account>& accounts)
+{
+    QString text;
+    for (const Account& account : menuOrder(accounts))
+        text += describe(account) + QLatin1Char('\n');
+    return text;
+}
+
+Lookup find(const QList<Account>& accounts, const QString& key)
+{
+    const QUuid id = QUuid::fromString(key);
+    if (!id.isNull()) {
+        for (const Account& account : accounts) {
+            if (account.id == id)
+                return {account, {}};
+        }
+    }
+    QList<Account> labelled;
+    for (const Account& account : accounts) {
+        if (account.label == key)
+            labelled.append(account);
+    }
+    if (labelled.size() == 1)
+        return {labelled.first(), {}};
+
+    QString error;
+    QList<Account> candidates = labelled;
+    if (labelled.isEmpty()) {
+        error = QStringLiteral("No account has the id or label \"%1\".").arg(key);
+        candidates = menuOrder(accounts);
+    } else {
+        error = QStringLiteral("%1 accounts are labelled \"%2\"; open one by its id.").arg(labelled.size()).arg(key);
+    }
+    if (candidates.isEmpty())
+        return {std::nullopt, error + QStringLiteral(" There are no accounts yet.")};
+    error += QStringLiteral(" Candidates:");
+    for (const Account& account : candidates)
+        error += QStringLiteral("\n  ") + describe(account);
+    return {std::nullopt, error};
+}
+
+} // namespace CommandLine

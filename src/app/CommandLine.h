@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Account.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The small command line for launchers and scripts: --list, --open KEY, --help,
+// --version. Everything else starts the tray app as usual.
+namespace CommandLine {
+
+enum class Mode { Tray, List, Open, Help, Version, Usage };
+
+struct Request {
+    Mode mode = Mode::Tray;
+    QString key;
+};
+
+Request parse(const QStringList& arguments);
+
+QString helpText();
+
+// The folder after the first "--snapshot"; nothing when the switch is missing or last.
+std::optional<QString> snapshotFolder(const QStringList& arguments);
+
+// One line per account in the status menu's order: id, tab, site name, tab, label.
+QString listing(const QList<Account>& accounts);
+
+struct Lookup {
+    std::optional<Account> account;
+    QString error;
+};
+
+// The account whose id is the key (any case), or the one account labelled
+// exactly the key. Otherwise an error that names the candidates.
+Lookup find(const QList<Account>& accounts, const QString& key);
+
+} // namespace CommandLine

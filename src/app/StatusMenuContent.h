@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Account.h"
+
+#include <QKeySequence>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// What the status menu holds, item by item, before it becomes a QMenu.
+struct MenuEntry {
+    enum class Kind { Header, Account, RemoveAlternate, Separator, Info, Command };
+    enum class Command { None, Add, Settings, About, Quit };
+
+    Kind kind = Kind::Separator;
+    QString title;
+    bool enabled = false;
+    QKeySequence shortcut;
+    Command command = Command::None;
+    std::optional<Account> account;
+    int indentation = 0;
+
+    bool operator==(const MenuEntry&) const = default;
+};
+
+namespace StatusMenuContent {
+
+// Accounts grouped by site name (NFC), groups in code-point order, each group in
+// the store's account order; then the fixed tail.
+QList<MenuEntry> build(const QList<Account>& accounts);
+
+} // namespace StatusMenuContent

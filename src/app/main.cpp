@@ -1,0 +1,87 @@
+#include "AccountOpener.h"
+#include "AppDelegate.h"
+#include "CommandLine.h"
+#include "SingleInstance.h"
+#include "Store.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+// --list, --help and --version need no display.
+int runWithoutDisplay(const CommandLine::Request& request)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    switch (request.mode) {
+    case CommandLine::Mode::Help:
+        out << CommandLine::helpText();
+        return 0;
+    case CommandLine::Mode::Version:
+        out << "Corvalink " << CORVALINK_VERSION << '\n';
+        return 0;
+    case CommandLine::Mode::List:
+        out << CommandLine::listing(Store::shared().accounts());
+        return 0;
+    default:
+        err << "corvalink: --open needs an account id or label\n" << CommandLine::helpText();
+        return 2;
+    }
+}
+
+int openFromCommandLine(QApplication& app, const QString& key)
+{
+    const auto lookup = CommandLine::find(Store::shared().accounts(), key);
+    if (!lookup.account) {
+        QTextStream(stderr) << "corvalink: " << lookup.error << '\n';
+        return 2;
+    }
+    if (AccountOpener::open(*lookup.account) == AccountOpener::Outcome::Browser)
+        return 0;
+    // The in-app web window is open: live until it is closed.
+    app.setQuitOnLastWindowClosed(true);
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine::Request request = CommandLine::parse(arguments);
+    if (request.mode != CommandLine::Mode::Tray && request.mode != CommandLine::Mode::Open) {
+        QCoreApplication core(argc, argv);
+        return runWithoutDisplay(request);
+    }
+
+    // The web engine may be loaded later, from a module; it needs this set first.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvalink"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVALINK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("corvalink"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalink.svg")));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (request.mode == CommandLine::Mode::Open)
+        return openFromCommandLine(app, request.key);
+
+    // A snapshot run renders and quits; it never stands in for the running instance.
+    SingleInstance instance;
+    if (!CommandLine::snapshotFolder(arguments) && !instance.becomePrimary(arguments))
+        return 0;
+
+    AppDelegate delegate;
+    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate, &AppDelegate::handleArguments);
+    QTimer::singleShot(0, &delegate, [&delegate, arguments] {
+        if (!delegate.applicationDidFinishLaunching(arguments))
+            QCoreApplication::quit();
+    });
+    return app.exec();
+}

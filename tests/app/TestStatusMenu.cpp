@@ -1,0 +1,231 @@
+#include "AccountsFile.h"
+#include "AppDelegate.h"
+#include "CommandLine.h"
+#include "StatusMenu.h"
+#include "StatusMenuContent.h"
+#include "Store.h"
+#include "TestEnvironment.h"
+#include "WidgetFinder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+// What the status menu holds, and what its actions do to the store.
+class TestStatusMenu : public QObject {
+    Q_OBJECT
+
+private:
+    using Kind = MenuEntry::Kind;
+
+    static Account account(const QString& site, const QString& label, std::optional<QString> color = std::nullopt)
+    {
+        Account a;
+        a.siteName = site;
+        a.url = QStringLiteral("https://example.org/") + label;
+        a.label = label;
+        a.color = color;
+        return a;
+    }
+
+    static QStringList titles(const QList<MenuEntry>& entries)
+    {
+        QStringList result;
+        for (const MenuEntry& entry : entries)
+            result << (entry.kind == Kind::Separator ? QStringLiteral("---") : entry.title);
+        return result;
+    }
+
+    static const QStringList& tail()
+    {
+        static const QStringList texts{"Add account\u2026",
+                                       "Hold Alt on an account to remove it",
+                                       "---",
+                                       "Settings\u2026",
+                                       "About Corvalink",
+                                       "---",
+                                       "Quit Corvalink"};
+        return texts;
+    }
+
+    static void writeAccounts(const QList<Account>& accounts)
+    {
+        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
+        Store::shared().reload();
+    }
+
+private Q_SLOTS:
+    void emptyStore()
+    {
+        const QList<MenuEntry> entries = StatusMenuContent::build({});
+        QCOMPARE(titles(entries), QStringList({"No accounts yet", "---"}) + tail());
+        QVERIFY(!entries.at(0).enabled);
+        QVERIFY(entries.at(2).enabled);
+        QCOMPARE(entries.at(2).shortcut, QKeySequence(QStringLiteral("Ctrl+N")));
+        QVERIFY(!entries.at(3).enabled); // the hint
+        QCOMPARE(entries.at(5).shortcut, QKeySequence(QStringLiteral("Ctrl+,")));
+        QCOMPARE(entries.at(6).shortcut, QKeySequence());
+        QCOMPARE(entries.at(8).shortcut, QKeySequence(QStringLiteral("Ctrl+Q")));
+        QCOMPARE(entries.at(8).command, MenuEntry::Command::Quit);
+    }
+
+    void groupsAndOrder()
+    {
+        Account recent = account("GitHub", "zeta work");
+        recent.lastOpened = Account::nowReferenceSeconds();
+        const QList<Account> accounts{account("alpha", "x"),
+                                      account("GitHub", "b"),
+                                      account("github", "lower"),
+                                      recent,
+                                      account("GitHub", "A"),
+                                      account("Caf\u00E9", "composed"),
+                                      account("Cafe\u0301", "decomposed"),
+                                      account("Zeta", "z")};
+        const QList<MenuEntry> entries = StatusMenuContent::build(accounts);
+        QCOMPARE(titles(entries), QStringList({"Caf\u00E9",
+                                               "composed",
+                                               "Remove composed\u2026",
+                                               "decomposed",
+                                               "Remove decomposed\u2026",
+                                               "---",
+                                               "GitHub",
+                                               "zeta work",
+                                               "Remove zeta work\u2026",
+                                               "A",
+                                               "Remove A\u2026",
+                                               "b",
+                                               "Remove b\u2026",
+                                               "---",
+                                               "Zeta",
+                                               "z",
+                                               "Remove z\u2026",
+                                               "---",
+                                               "alpha",
+                                               "x",
+                                               "Remove x\u2026",
+                                               "---",
+                                               "github",
+                                               "lower",
+                                               "Remove lower\u2026",
+                                               "---"}) +
+                                      tail());
+        const MenuEntry& header = entries.at(6);
+        QCOMPARE(header.kind, Kind::Header);
+        QVERIFY(!header.enabled);
+        const MenuEntry& item = entries.at(7);
+        QCOMPARE(item.kind, Kind::Account);
+        QCOMPARE(item.indentation, 1);
+        QCOMPARE(item.account->id, recent.id);
+        QCOMPARE(entries.at(8).kind, Kind::RemoveAlternate);
+        QCOMPARE(entries.at(8).account->id, recent.id);
+    }
+
+    void theMenuShowsDotsAndSwapsInTheRemoveItemsWhileAltIsHeld()
+    {
+        QMenu menu;
+        QList<MenuEntry> triggered;
+        StatusMenu statusMenu(&menu, [&](const MenuEntry& entry) { triggered << entry; });
+        statusMenu.populate(
+            StatusMenuContent::build({account("GitHub", "work", "Blue"), account("GitHub", "perso", "Mauve")}));
+
+        const auto visibleTitles = [&] {
+            QStringList result;
+            for (QAction* action : menu.actions()) {
+                if (action->isVisible())
+                    result << (action->isSeparator() ? QStringLiteral("---") : action->text());
+            }
+            return result;
+        };
+        QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
+        QVERIFY(menu.actions().at(1)->icon().isNull()); // "Mauve" is no palette colour
+        QVERIFY(!menu.actions().at(3)->icon().isNull());
+
+        statusMenu.showAlternates(true);
+        QCOMPARE(visibleTitles(), QStringList({"GitHub", "Remove perso\u2026", "Remove work\u2026", "---"}) + tail());
+        menu.actions().at(4)->trigger();
+        QCOMPARE(triggered.size(), 1);
+        QCOMPARE(triggered.first().kind, Kind::RemoveAlternate);
+        QCOMPARE(triggered.first().account->label, QStringLiteral("work"));
+        statusMenu.showAlternates(false);
+        QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
+    }
+
+    void theMenuShowsTheFileAsItIsOnDisk()
+    {
+        AppDelegate delegate;
+        QVERIFY(delegate.applicationDidFinishLaunching({QStringLiteral("corvalink")}));
+        writeAccounts({account("GitHub", "work")});
+        delegate.menuNeedsUpdate();
+        QStringList texts;
+        for (QAction* action : delegate.menu()->actions())
+            texts << action->text();
+        QVERIFY(texts.contains("work"));
+
+        // Edited by hand while the app runs.
+        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode({account("GitHub", "edited")}));
+        delegate.menuNeedsUpdate();
+        texts.clear();
+        for (QAction* action : delegate.menu()->actions())
+            texts << action->text();
+        QVERIFY(texts.contains("edited"));
+        QVERIFY(!texts.contains("work"));
+    }
+
+    void removalAsksFirst()
+    {
+        const Account work = account("GitHub", "work");
+        const Account perso = account("GitHub", "perso");
+        writeAccounts({work, perso});
+        QDir().mkpath(Store::shared().profileDir(work.id));
+        QDir().mkpath(Store::shared().profileDir(perso.id));
+        const QByteArray before = TestEnvironment::readFile(Store::shared().activeFile());
+        AppDelegate delegate;
+
+        bool asked = false;
+        WidgetFinder::answerNextAlert("Cancel", QString(), &asked);
+        delegate.removeAccount(work);
+        QVERIFY(asked);
+        QCOMPARE(TestEnvironment::readFile(Store::shared().activeFile()), before);
+
+        WidgetFinder::answerNextAlert("Remove, keep session");
+        delegate.removeAccount(work);
+        QCOMPARE(Store::shared().accounts().size(), 1);
+        QVERIFY(QFileInfo::exists(Store::shared().profileDir(work.id)));
+
+        WidgetFinder::answerNextAlert("Remove & delete session");
+        delegate.removeAccount(perso);
+        QVERIFY(Store::shared().accounts().isEmpty());
+        QVERIFY(!QFileInfo::exists(Store::shared().profileDir(perso.id)));
+    }
+
+    void commandLine()
+    {
+        QCOMPARE(CommandLine::parse({"corvalink"}).mode, CommandLine::Mode::Tray);
+        QCOMPARE(CommandLine::parse({"corvalink", "--settings"}).mode, CommandLine::Mode::Tray);
+        QCOMPARE(CommandLine::parse({"corvalink", "--list"}).mode, CommandLine::Mode::List);
+        QCOMPARE(CommandLine::parse({"corvalink", "--open"}).mode, CommandLine::Mode::Usage);
+        const auto open = CommandLine::parse({"corvalink", "--open", "work"});
+        QCOMPARE(open.mode, CommandLine::Mode::Open);
+        QCOMPARE(open.key, QStringLiteral("work"));
+
+        const Account work = account("GitHub", "work");
+        const Account otherWork = account("Claude", "work");
+        const Account perso = account("GitHub", "perso");
+        const QList<Account> accounts{work, otherWork, perso};
+        QCOMPARE(CommandLine::listing(accounts), otherWork.idText() + "\tClaude\twork\n" + perso.idText() +
+                                                     "\tGitHub\tperso\n" + work.idText() + "\tGitHub\twork\n");
+
+        QCOMPARE(CommandLine::find(accounts, work.idText().toLower()).account->id, work.id);
+        QCOMPARE(CommandLine::find(accounts, "perso").account->id, perso.id);
+        const auto ambiguous = CommandLine::find(accounts, "work");
+        QVERIFY(!ambiguous.account);
+        QVERIFY(ambiguous.error.contains(work.idText()) && ambiguous.error.contains(otherWork.idText()));
+        QVERIFY(!ambiguous.error.contains(perso.idText()));
+        const auto unknown = CommandLine::find(accounts, "nobody");
+        QVERIFY(!unknown.account);
+        QVERIFY(unknown.error.contains("nobody") && unknown.error.contains(perso.idText()));
+    }
+};
+
+CORVALINK_TEST_MAIN(TestStatusMenu)
+#include "TestStatusMenu.moc"

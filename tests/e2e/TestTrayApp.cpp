@@ -1,0 +1,231 @@
+#include "AccountsFile.h"
+#include "AppDriver.h"
+#include "Paths.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <functional>
+
+// The whole app on a real X server with a real tray host (trayer): clicks,
+// key presses and the global shortcut, then what it wrote.
+class TestTrayApp : public QObject {
+    Q_OBJECT
+
+private:
+    QString m_bin;
+    std::unique_ptr<AppDriver> m_driver;
+    QProcess* m_app = nullptr;
+    Account m_claudeWork, m_githubWork, m_githubPerso;
+
+    QString accountsFile() const { return Paths::dataFolder() + QStringLiteral("/accounts.json"); }
+    QString argsFile() const { return m_bin + QStringLiteral("/chromium.args"); }
+
+    QList<Account> stored() const
+    {
+        return AccountsFile::decode(TestEnvironment::readFile(accountsFile())).value_or(QList<Account>{});
+    }
+
+    std::optional<Account> storedAccount(const QUuid& id) const
+    {
+        for (const Account& account : stored()) {
+            if (account.id == id)
+                return account;
+        }
+        return std::nullopt;
+    }
+
+    QStringList browserArguments()
+    {
+        if (!QTest::qWaitFor([&] { return QFileInfo::exists(argsFile()); }, 10000))
+            return {};
+        QString text = QString::fromUtf8(TestEnvironment::readFile(argsFile()));
+        QFile::remove(argsFile());
+        text.chop(1);
+        return text.split(QLatin1Char('\n'));
+    }
+
+    QStringList expectedArguments(const Account& account) const
+    {
+        return {QStringLiteral("--user-data-dir=") + Paths::dataFolder() + QStringLiteral("/profiles/") +
+                    account.idText(),
+                QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check"), account.url};
+    }
+
+    static Account account(const QString& site, const QString& label, const QString& url)
+    {
+        Account a;
+        a.siteName = site;
+        a.label = label;
+        a.url = url;
+        return a;
+    }
+
+    QPoint waitForTrayIcon()
+    {
+        QList<QPoint> icons;
+        const bool found = QTest::qWaitFor(
+            [&] {
+                icons = m_driver->trayIcons();
+                return !icons.isEmpty();
+            },
+            15000);
+        return found ? icons.first() : QPoint(-1, -1);
+    }
+
+    static void key(const QString& keys) { AppDriver::xdotool({QStringLiteral("key"), keys}); }
+    // The menu needs a moment to open and grab the keyboard.
+    // Does what opens the menu, then waits until the menu's window is up.
+    void openMenu(const std::function<void()>& how)
+    {
+        const int before = m_driver->visibleAppWindows();
+        how();
+        QTRY_VERIFY_WITH_TIMEOUT(m_driver->visibleAppWindows() > before, 10000);
+        QTest::qWait(200); // the keyboard grab follows the mapping
+    }
+
+    void openMenuWithShortcut()
+    {
+        openMenu([] { key(QStringLiteral("ctrl+alt+s")); });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_bin = TestEnvironment::makeFakeBrowsers({"chromium"});
+        m_driver = std::make_unique<AppDriver>(m_bin);
+        m_claudeWork = account("Claude", "work", "https://claude.ai/login");
+        m_githubWork = account("GitHub", "work", "https://github.com/login");
+        m_githubPerso = account("GitHub", "perso", "https://github.com/login");
+        TestEnvironment::writeFile(accountsFile(), AccountsFile::encode({m_githubWork, m_githubPerso, m_claudeWork}));
+        m_app = m_driver->start();
+        QVERIFY(waitForTrayIcon().x() >= 0);
+    }
+
+    void aClickOpensTheMenuAndAnAccountOpensInItsProfile()
+    {
+        const QPoint icon = waitForTrayIcon();
+        openMenu([&] {
+            AppDriver::xdotool({"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click", "1"});
+        });
+        key(QStringLiteral("Down")); // the first account: Claude's "work"
+        key(QStringLiteral("Return"));
+        QCOMPARE(browserArguments(), expectedArguments(m_claudeWork));
+        QTRY_VERIFY_WITH_TIMEOUT(storedAccount(m_claudeWork.id)->lastOpened.has_value(), 5000);
+        QCOMPARE(QFileInfo(Paths::dataFolder() + "/profiles/" + m_claudeWork.idText()).permissions() & 0x0077,
+                 QFileDevice::Permissions());
+    }
+
+    void theShortcutOpensTheSameMenu()
+    {
+        openMenuWithShortcut();
+        key(QStringLiteral("Down"));
+        key(QStringLiteral("Down")); // GitHub: perso comes before work
+        key(QStringLiteral("Return"));
+        QCOMPARE(browserArguments(), expectedArguments(m_githubPerso));
+    }
+
+    void withAltHeldTheItemsRemove()
+    {
+        openMenuWithShortcut();
+        AppDriver::xdotool({"keydown", "alt"});
+        key(QStringLiteral("Down"));
+        key(QStringLiteral("Return")); // "Remove work…" of Claude
+        AppDriver::xdotool({"keyup", "alt"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, 5000);
+        key(QStringLiteral("Escape"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 0, 5000);
+        QVERIFY(storedAccount(m_claudeWork.id));
+        QVERIFY(!QFileInfo::exists(argsFile())); // nothing was opened either
+
+        openMenuWithShortcut();
+        AppDriver::xdotool({"keydown", "alt"});
+        key(QStringLiteral("Down"));
+        key(QStringLiteral("Return"));
+        AppDriver::xdotool({"keyup", "alt"});
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, 5000);
+        key(QStringLiteral("Tab"));
+        key(QStringLiteral("Return")); // "Remove, keep session"
+        QTRY_VERIFY_WITH_TIMEOUT(!storedAccount(m_claudeWork.id), 5000);
+        QCOMPARE(stored().size(), 2);
+        QVERIFY(QFileInfo::exists(Paths::dataFolder() + "/profiles/" + m_claudeWork.idText()));
+    }
+
+    void aSecondStartLeavesOneIconAndHandsOverSettings()
+    {
+        const auto second = m_driver->run({});
+        QCOMPARE(second.exitCode, 0);
+        QTest::qWait(300);
+        QCOMPARE(m_driver->trayIcons().size(), 1);
+
+        QCOMPARE(m_driver->run({QStringLiteral("--settings")}).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, 5000);
+        QCOMPARE(m_driver->trayIcons().size(), 1);
+    }
+
+    void theCommandLine()
+    {
+        const auto list = m_driver->run({QStringLiteral("--list")});
+        QCOMPARE(list.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(list.out),
+                 m_githubPerso.idText() + "\tGitHub\tperso\n" + m_githubWork.idText() + "\tGitHub\twork\n");
+
+        QCOMPARE(m_driver->run({QStringLiteral("--open"), QStringLiteral("work")}).exitCode, 0);
+        QCOMPARE(browserArguments(), expectedArguments(m_githubWork));
+        QCOMPARE(m_driver->run({QStringLiteral("--open"), m_githubPerso.idText().toLower()}).exitCode, 0);
+        QCOMPARE(browserArguments(), expectedArguments(m_githubPerso));
+
+        const auto unknown = m_driver->run({QStringLiteral("--open"), QStringLiteral("nobody")});
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY(unknown.err.contains("nobody"));
+        QVERIFY(unknown.err.contains(m_githubWork.idText().toUtf8()));
+
+        TestEnvironment::writeFile(accountsFile(),
+                                   AccountsFile::encode(stored() << account("Claude", "work", "https://claude.ai")));
+        const QByteArray before = TestEnvironment::readFile(accountsFile());
+        const auto ambiguous = m_driver->run({QStringLiteral("--open"), QStringLiteral("work")});
+        QCOMPARE(ambiguous.exitCode, 2);
+        QVERIFY(ambiguous.err.contains("2 accounts are labelled \"work\""));
+        QCOMPARE(TestEnvironment::readFile(accountsFile()), before);
+
+        QCOMPARE(m_driver->run({QStringLiteral("--version")}).out.trimmed(), QByteArray("Corvalink 0.1.0"));
+        QVERIFY(m_driver->run({QStringLiteral("--help")}).out.contains("--open KEY"));
+    }
+
+    void quitEndsTheProcess()
+    {
+        openMenuWithShortcut();
+        key(QStringLiteral("Up")); // the last item
+        key(QStringLiteral("Return"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, 10000);
+        QCOMPARE(m_app->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_driver->trayIcons().isEmpty(), 5000);
+        delete m_app;
+        m_app = nullptr;
+    }
+
+    void snapshotAsTheLastArgumentStartsNormally()
+    {
+        m_app = m_driver->start({QStringLiteral("--snapshot")});
+        QVERIFY(waitForTrayIcon().x() >= 0);
+        openMenuWithShortcut();
+        key(QStringLiteral("Up"));
+        key(QStringLiteral("Return"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, 10000);
+        delete m_app;
+        m_app = nullptr;
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_app) {
+            m_app->kill();
+            m_app->waitForFinished();
+            delete m_app;
+        }
+    }
+};
+
+CORVALINK_TEST_MAIN(TestTrayApp)
+#include "TestTrayApp.moc"
