@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "SingleInstance.h"
 #include "Store.h"
+#include "WebFallbackWindow.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -43,7 +44,10 @@ int openFromCommandLine(QApplication& app, const QString& key)
     if (AccountOpener::open(*lookup.account) == AccountOpener::Outcome::Browser)
         return 0;
     // The in-app web window is open: live until it is closed.
-    app.setQuitOnLastWindowClosed(true);
+    WebFallbackWindow* window = WebFallbackWindow::open().value(lookup.account->id);
+    if (!window)
+        return 1;
+    QObject::connect(window, &WebFallbackWindow::closed, &app, &QCoreApplication::quit);
     return app.exec();
 }
 
@@ -60,8 +64,6 @@ int main(int argc, char** argv)
         return runWithoutDisplay(request);
     }
 
-    // The web engine may be loaded later, from a module; it needs this set first.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalink"));
     QApplication::setApplicationVersion(QStringLiteral(CORVALINK_VERSION));
@@ -77,6 +79,8 @@ int main(int argc, char** argv)
     if (!CommandLine::snapshotFolder(arguments) && !instance.becomePrimary(arguments))
         return 0;
 
+    // Web windows are processes of their own: they go when the app goes.
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { WebFallbackWindow::closeAll(); });
     AppDelegate delegate;
     QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate, &AppDelegate::handleArguments);
     QTimer::singleShot(0, &delegate, [&delegate, arguments] {

@@ -2,17 +2,13 @@
 
 #include "Paths.h"
 #include "Store.h"
-#include "WebEngineModule.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPluginLoader>
-#include <QScreen>
+#include <QProcess>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QUrl>
 
 namespace {
 
@@ -22,62 +18,32 @@ QHash<QUuid, WebFallbackWindow*>& windows()
     return table;
 }
 
-QStringList moduleCandidates()
+QString helperPath()
 {
     const QString dir = QCoreApplication::applicationDirPath();
-    return {dir + QStringLiteral("/corvalink-webengine.so"),
-            dir + QStringLiteral("/../lib/corvalink/corvalink-webengine.so")};
-}
-
-WebEngineModule* loadedModule = nullptr;
-
-WebEngineModule* module()
-{
-    if (loadedModule)
-        return loadedModule;
-    for (const QString& path : moduleCandidates()) {
-        if (!QFileInfo::exists(path))
-            continue;
-        QPluginLoader loader(path);
-        loadedModule = qobject_cast<WebEngineModule*>(loader.instance());
-        if (loadedModule)
-            return loadedModule;
-        qWarning("Corvalink: cannot load the web engine module %s: %s", qPrintable(path),
-                 qPrintable(loader.errorString()));
+    for (const QString& candidate :
+         {dir + QStringLiteral("/corvalink-web"), dir + QStringLiteral("/../lib/corvalink/corvalink-web")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
     }
-    return nullptr;
-}
-
-QWidget* engineMissingNotice(QWidget* parent)
-{
-    auto* label = new QLabel(QObject::tr("The web engine is not installed, so this page cannot be shown."), parent);
-    label->setAlignment(Qt::AlignCenter);
-    return label;
+    return {};
 }
 
 } // namespace
 
 WebFallbackWindow::WebFallbackWindow(const Account& account)
     : m_id(account.id)
+    , m_process(new QProcess(this))
 {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(account.siteName + QStringLiteral(" \u2013 ") + account.label);
-    resize(1100, 760);
-
-    const QString storage = dataDir(account.id);
-    Paths::makePrivateDir(storage);
-    WebEngineModule* engine = module();
-    QWidget* view = engine ? engine->createView(account.idText(), storage, this) : engineMissingNotice(this);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
-
-    const QUrl url(account.url, QUrl::StrictMode);
-    if (engine && url.isValid() && !url.isRelative())
-        engine->load(view, url);
+    connect(m_process, &QProcess::finished, this, [this](int status, QProcess::ExitStatus how) {
+        if (how == QProcess::CrashExit || status != 0)
+            qWarning("Corvalink: the web window of %s ended with status %d%s", qPrintable(Account::idText(m_id)),
+                     status, how == QProcess::CrashExit ? " (crashed)" : "");
+        windows().remove(m_id);
+        Q_EMIT closed();
+        deleteLater();
+    });
+    start(account);
 }
 
 WebFallbackWindow::~WebFallbackWindow()
@@ -86,16 +52,43 @@ WebFallbackWindow::~WebFallbackWindow()
         windows().remove(m_id);
 }
 
+QStringList WebFallbackWindow::helperArguments(const Account& account)
+{
+    // Every value travels in the "--name=value" form, so none can pass for a switch.
+    QStringList arguments{QStringLiteral("--profile=") + account.idText(),
+                          QStringLiteral("--storage=") + dataDir(account.id),
+                          QStringLiteral("--title=") + account.siteName + QStringLiteral(" \u2013 ") + account.label};
+    const QUrl url(account.url, QUrl::StrictMode);
+    if (url.isValid() && !url.isRelative())
+        arguments << QStringLiteral("--url=") + url.toString(QUrl::FullyEncoded);
+    return arguments;
+}
+
+void WebFallbackWindow::start(const Account& account)
+{
+    const QString helper = helperPath();
+    if (helper.isEmpty()) {
+        qWarning("Corvalink: corvalink-web is not installed, so %s cannot open in a web window",
+                 qPrintable(account.idText()));
+        QTimer::singleShot(0, this, [this] {
+            windows().remove(m_id);
+            Q_EMIT closed();
+            deleteLater();
+        });
+        return;
+    }
+    Paths::makePrivateDir(dataDir(account.id));
+    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process->start(helper, helperArguments(account));
+}
+
 void WebFallbackWindow::show(const Account& account)
 {
-    WebFallbackWindow* window = windows().value(account.id);
-    if (!window) {
-        window = new WebFallbackWindow(account);
-        windows().insert(account.id, window);
+    if (WebFallbackWindow* window = windows().value(account.id)) {
+        window->raise();
+        return;
     }
-    window->QWidget::show();
-    window->raise();
-    window->activateWindow();
+    windows().insert(account.id, new WebFallbackWindow(account));
 }
 
 const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open()
@@ -103,56 +96,42 @@ const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open()
     return windows();
 }
 
+void WebFallbackWindow::closeAll()
+{
+    for (WebFallbackWindow* window : windows())
+        window->close();
+}
+
 QString WebFallbackWindow::dataDir(const QUuid& id)
 {
     return Store::shared().baseDir() + QStringLiteral("/webdata/") + Account::idText(id);
 }
 
-bool WebFallbackWindow::engineLoaded()
+void WebFallbackWindow::raise()
 {
-    return loadedModule != nullptr;
+    m_process->write("raise\n");
+}
+
+void WebFallbackWindow::close()
+{
+    m_process->write("close\n");
 }
 
 namespace WKWebsiteDataStoreHelper {
 
-namespace {
-
-// The engine finishes with a destroyed profile's files on its own threads, and
-// can still write into the folder for a moment: try again a few times.
-constexpr int removalAttempts = 8;
-constexpr int firstRetryMs = 25;
-
-void removeFolder(const QString& path, int attempt, const std::function<void(const QString&)>& finish)
-{
-    QDir dir(path);
-    if (!dir.exists() || (dir.removeRecursively() && !dir.exists())) {
-        finish({});
-        return;
-    }
-    if (attempt + 1 >= removalAttempts) {
-        finish(QObject::tr("Could not delete %1.").arg(path));
-        return;
-    }
-    QTimer::singleShot(firstRetryMs << attempt, [path, attempt, finish] { removeFolder(path, attempt + 1, finish); });
-}
-
-} // namespace
-
 void remove(const QUuid& id, std::function<void(const QString& error)> done)
 {
-    const auto finish = [done](const QString& error) {
-        if (done)
-            done(error);
-    };
-    if (windows().contains(id)) {
-        QTimer::singleShot(0, [finish] { finish(QObject::tr("A web window of this account is still open.")); });
-        return;
-    }
-    // No page of the profile is alive now: destroy it, let the engine settle, then delete.
-    if (loadedModule)
-        loadedModule->releaseProfile(Account::idText(id));
+    // A window's process holds the profile; once it has ended, nothing does.
+    const QString error =
+        windows().contains(id) ? QObject::tr("A web window of this account is still open.") : QString();
     const QString path = WebFallbackWindow::dataDir(id);
-    QTimer::singleShot(0, [path, finish] { removeFolder(path, 0, finish); });
+    QTimer::singleShot(0, [error, path, done] {
+        QString outcome = error;
+        if (outcome.isEmpty() && QFileInfo::exists(path) && !QDir(path).removeRecursively())
+            outcome = QObject::tr("Could not delete %1.").arg(path);
+        if (done)
+            done(outcome);
+    });
 }
 
 } // namespace WKWebsiteDataStoreHelper

@@ -27,7 +27,6 @@ QString makeFakeBrowsers(const QStringList& executables, const QString& folder =
     int main(int argc, char** argv)                                                                                    \
     {                                                                                                                  \
         TestEnvironment::isolate();                                                                                    \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);                                                    \
         QApplication app(argc, argv);                                                                                  \
         TestClass test;                                                                                                \
         return QTest::qExec(&test, argc, argv);                                                                        \

@@ -1,0 +1,62 @@
+// corvalink-web: shows one account's in-app web window. The tray app starts one
+// per open window, so that it never carries the web engine itself. Commands on
+// standard input, one per line: "raise" and "close".
+#include "WebWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QSocketNotifier>
+#include <QUrl>
+
+#include <unistd.h>
+
+namespace {
+
+void listenForCommands(WebWindow* window)
+{
+    auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, notifier] {
+        char buffer[256];
+        const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (size <= 0) {
+            // The tray app is gone: nothing can ask for this window any more, but the
+            // user may still be logging in, so it stays open.
+            notifier->setEnabled(false);
+            return;
+        }
+        const QByteArray commands(buffer, size);
+        if (commands.contains("close"))
+            window->close();
+        else if (commands.contains("raise"))
+            window->bringToFront();
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The web engine renders through shared OpenGL contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvalink"));
+    QApplication::setDesktopFileName(QStringLiteral("corvalink"));
+
+    QCommandLineParser parser;
+    const QCommandLineOption profile(QStringLiteral("profile"), QStringLiteral("Profile name."), QStringLiteral("id"));
+    const QCommandLineOption storage(QStringLiteral("storage"), QStringLiteral("Data folder."), QStringLiteral("dir"));
+    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("text"));
+    const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Page to load."), QStringLiteral("url"));
+    parser.addOptions({profile, storage, title, url});
+    parser.process(app);
+    if (!parser.isSet(profile) || !parser.isSet(storage))
+        parser.showHelp(2);
+
+    WebWindow window(parser.value(profile), parser.value(storage));
+    window.setWindowTitle(parser.value(title));
+    if (parser.isSet(url))
+        window.load(QUrl(parser.value(url)));
+    listenForCommands(&window);
+    window.bringToFront();
+    return app.exec();
+}
