@@ -18,44 +18,65 @@ StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
     m_menu->installEventFilter(this);
     connect(m_menu, &QMenu::aboutToShow, this,
             [this] { showAlternates(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier)); });
+    connect(m_menu, &QMenu::triggered, this, [this](QAction* action) {
+        const qsizetype entry = action->data().toLongLong();
+        if (entry >= 0 && entry < m_entries.size() && m_entries.at(entry).enabled)
+            m_onTrigger(m_entries.at(entry));
+    });
+}
+
+QIcon StatusMenu::dot(const std::optional<QString>& color)
+{
+    if (!color)
+        return {};
+    auto it = m_dots.find(*color);
+    if (it == m_dots.end())
+        it = m_dots.insert(*color, AccountColor::dot(color, dotDiameter));
+    return *it;
 }
 
 void StatusMenu::populate(const QList<MenuEntry>& entries)
 {
-    m_menu->clear();
-    m_pairs.clear();
-    QAction* lastAccount = nullptr;
-    for (const MenuEntry& entry : entries) {
-        QAction* action = addEntry(entry);
-        if (entry.kind == MenuEntry::Kind::Account)
-            lastAccount = action;
-        else if (entry.kind == MenuEntry::Kind::RemoveAlternate && lastAccount)
-            m_pairs.append(qMakePair(lastAccount, action));
+    m_entries = entries;
+    m_items.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const MenuEntry& entry = m_entries.at(i);
+        if (entry.kind == MenuEntry::Kind::RemoveAlternate) {
+            // Shown by its account item's action.
+            if (!m_items.isEmpty() && m_entries.at(m_items.last().entry).kind == MenuEntry::Kind::Account)
+                m_items.last().alternate = i;
+            continue;
+        }
+        if (m_items.size() == m_pool.size())
+            m_pool.append(m_menu->addAction(QString()));
+        m_items.append({m_pool.at(m_items.size()), i, -1});
     }
+    for (qsizetype i = m_items.size(); i < m_pool.size(); ++i)
+        m_pool.at(i)->setVisible(false);
+    for (const Item& item : std::as_const(m_items))
+        show(item, item.entry);
     showAlternates(m_removing);
 }
 
-QAction* StatusMenu::addEntry(const MenuEntry& entry)
+void StatusMenu::show(const Item& item, qsizetype index)
 {
-    if (entry.kind == MenuEntry::Kind::Separator)
-        return m_menu->addSeparator();
-    QAction* action = m_menu->addAction(entry.title);
+    const MenuEntry& entry = m_entries.at(index);
+    QAction* action = item.action;
+    action->setSeparator(entry.kind == MenuEntry::Kind::Separator);
+    action->setText(entry.title);
     action->setEnabled(entry.enabled);
     action->setShortcut(entry.shortcut);
-    action->setProperty("indentation", entry.indentation);
-    if (entry.kind == MenuEntry::Kind::Account && entry.account)
-        action->setIcon(AccountColor::dot(entry.account->color, dotDiameter));
-    if (entry.enabled)
-        connect(action, &QAction::triggered, this, [this, entry] { m_onTrigger(entry); });
-    return action;
+    action->setIcon(entry.kind == MenuEntry::Kind::Account && entry.account ? dot(entry.account->color) : QIcon());
+    action->setData(index);
+    action->setVisible(true);
 }
 
 void StatusMenu::showAlternates(bool removing)
 {
     m_removing = removing;
-    for (const auto& [account, alternate] : std::as_const(m_pairs)) {
-        account->setVisible(!removing);
-        alternate->setVisible(removing);
+    for (const Item& item : std::as_const(m_items)) {
+        if (item.alternate >= 0)
+            show(item, removing ? item.alternate : item.entry);
     }
 }
 

@@ -2,9 +2,10 @@
 
 #include "StatusMenuContent.h"
 
+#include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QObject>
-#include <QPair>
 
 #include <functional>
 
@@ -12,7 +13,7 @@ class QAction;
 class QMenu;
 
 // Turns the menu content into QMenu items. While Alt is held in a menu the app
-// draws itself, every account item gives its place to its "Remove …" alternate.
+// draws itself, every account item shows its "Remove …" alternate in its place.
 class StatusMenu : public QObject {
     Q_OBJECT
 
@@ -29,11 +30,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QAction* addEntry(const MenuEntry& entry);
+    // An item on screen: the entry it shows, and for an account item its alternate.
+    struct Item {
+        QAction* action;
+        qsizetype entry;
+        qsizetype alternate;
+    };
+
+    void show(const Item& item, qsizetype entry);
+    QIcon dot(const std::optional<QString>& color);
 
     QMenu* m_menu;
     Handler m_onTrigger;
-    // Each account item with its alternate.
-    QList<QPair<QAction*, QAction*>> m_pairs;
+    QList<MenuEntry> m_entries;
+    QList<Item> m_items;
+    // QMenu inserts and removes actions in linear time each, so a rebuild reuses
+    // the actions of the last one instead of making thousands anew.
+    QList<QAction*> m_pool;
+    QHash<QString, QIcon> m_dots;
     bool m_removing = false;
 };

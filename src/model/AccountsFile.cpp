@@ -3,37 +3,118 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
+#include <QLocale>
 
 #include <cmath>
 
 namespace {
 
-QJsonObject toJson(const Account& account)
+// The writer is our own: the file's exact form is fixed here, not by a library
+// version, and it is several times faster than building a JSON tree first.
+void appendText(QByteArray& out, const QString& text)
 {
-    // QJsonObject keeps its keys sorted, which is the order the file wants.
-    QJsonObject object{
-        {QStringLiteral("id"), account.idText()},
-        {QStringLiteral("siteName"), account.siteName},
-        {QStringLiteral("url"), account.url},
-        {QStringLiteral("label"), account.label},
-    };
-    if (account.browser)
-        object.insert(QStringLiteral("browser"), *account.browser);
-    if (account.color)
-        object.insert(QStringLiteral("color"), *account.color);
-    if (account.lastOpened)
-        object.insert(QStringLiteral("lastOpened"), *account.lastOpened);
-    return object;
+    out += '"';
+    for (const char c : text.toUtf8()) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+            else
+                out += c;
+        }
+    }
+    out += '"';
+}
+
+// The shortest text that reads back as the same double; whole numbers without exponent.
+QByteArray numberText(double value)
+{
+    constexpr double exactIntegers = 9007199254740992.0; // 2^53
+    if (value == std::trunc(value) && std::fabs(value) < exactIntegers)
+        return QByteArray::number(static_cast<qint64>(value));
+    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+void appendKey(QByteArray& out, bool& first, const char* key)
+{
+    out += first ? "\n        \"" : ",\n        \"";
+    first = false;
+    out += key;
+    out += "\": ";
+}
+
+void appendObject(QByteArray& out, const Account& account)
+{
+    // Keys in code-point order; optional keys only when present.
+    bool first = true;
+    out += "    {";
+    if (account.browser) {
+        appendKey(out, first, "browser");
+        appendText(out, *account.browser);
+    }
+    if (account.color) {
+        appendKey(out, first, "color");
+        appendText(out, *account.color);
+    }
+    appendKey(out, first, "id");
+    appendText(out, account.idText());
+    appendKey(out, first, "label");
+    appendText(out, account.label);
+    if (account.lastOpened) {
+        appendKey(out, first, "lastOpened");
+        out += numberText(*account.lastOpened);
+    }
+    appendKey(out, first, "siteName");
+    appendText(out, account.siteName);
+    appendKey(out, first, "url");
+    appendText(out, account.url);
+    out += "\n    }";
+}
+
+// 8-4-4-4-12 hexadecimal digits, either case; nothing else (no braces).
+bool isIdText(QStringView text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool hyphenPlace = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        if (hyphenPlace ? c != '-' : !hex)
+            return false;
+    }
+    return true;
 }
 
 std::optional<QUuid> parseId(const QJsonValue& value)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"));
-    if (!value.isString() || !form.match(value.toString()).hasMatch())
+    if (!value.isString())
         return std::nullopt;
-    return QUuid::fromString(value.toString());
+    const QString text = value.toString();
+    if (!isIdText(text))
+        return std::nullopt;
+    return QUuid::fromString(text);
 }
 
 std::optional<QString> requiredText(const QJsonObject& object, const QString& key)
@@ -93,10 +174,16 @@ namespace AccountsFile {
 
 QByteArray encode(const QList<Account>& accounts)
 {
-    QJsonArray array;
-    for (const Account& account : accounts)
-        array.append(toJson(account));
-    return QJsonDocument(array).toJson(QJsonDocument::Indented);
+    QByteArray out;
+    out.reserve(64 + accounts.size() * 256);
+    out += "[\n";
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        if (i > 0)
+            out += ",\n";
+        appendObject(out, accounts.at(i));
+    }
+    out += accounts.isEmpty() ? "]\n" : "\n]\n";
+    return out;
 }
 
 std::optional<QList<Account>> decode(const QByteArray& bytes)

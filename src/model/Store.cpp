@@ -36,8 +36,11 @@ Store::Store(const QString& baseDir, QObject* parent)
     Paths::makePrivateDir(m_baseDir);
     if (syncing())
         prepareCloud();
-    if (auto list = readAccounts(activeFile()))
-        m_accounts = std::move(*list);
+    const QString path = activeFile();
+    if (const auto bytes = readBytes(path)) {
+        if (auto list = decode(path, *bytes))
+            take(std::move(*list), *bytes);
+    }
     startWatching();
 }
 
@@ -53,31 +56,59 @@ QString Store::activeFile() const
     return (syncing() ? cloudDir() : m_baseDir) + QLatin1Char('/') + accountsFileName;
 }
 
-std::optional<QList<Account>> Store::readAccounts(const QString& path)
+std::optional<QByteArray> Store::readBytes(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
         return std::nullopt;
-    std::optional<QList<Account>> list;
-    if (file.open(QIODevice::ReadOnly))
-        list = AccountsFile::decode(file.readAll());
-    if (list) {
-        if (m_unreadablePath == path)
-            m_unreadablePath.clear();
-    } else {
+    if (!file.open(QIODevice::ReadOnly)) {
         m_unreadablePath = path;
+        return std::nullopt;
     }
+    return file.readAll();
+}
+
+std::optional<QList<Account>> Store::decode(const QString& path, const QByteArray& bytes)
+{
+    auto list = AccountsFile::decode(bytes);
+    if (!list) {
+        m_unreadablePath = path;
+        return std::nullopt;
+    }
+    if (m_unreadablePath == path)
+        m_unreadablePath.clear();
     return list;
+}
+
+std::optional<QList<Account>> Store::readAccounts(const QString& path)
+{
+    const auto bytes = readBytes(path);
+    return bytes ? decode(path, *bytes) : std::nullopt;
+}
+
+void Store::take(QList<Account> accounts, QByteArray bytes)
+{
+    m_accounts = std::move(accounts);
+    m_listBytes = std::move(bytes);
 }
 
 void Store::reload()
 {
     if (syncing())
         prepareCloud();
-    auto list = readAccounts(activeFile());
-    if (!list || *list == m_accounts)
+    const QString path = activeFile();
+    const auto bytes = readBytes(path);
+    // The very text of the list in memory needs no decoding to compare equal.
+    if (!bytes || *bytes == m_listBytes)
         return;
-    m_accounts = std::move(*list);
+    auto list = decode(path, *bytes);
+    if (!list)
+        return;
+    if (*list == m_accounts) {
+        m_listBytes = *bytes;
+        return;
+    }
+    take(std::move(*list), *bytes);
     Q_EMIT accountsChanged();
 }
 
@@ -100,6 +131,7 @@ void Store::save()
     if (syncing())
         QDir().mkpath(cloudDir());
     const QByteArray bytes = AccountsFile::encode(m_accounts);
+    m_listBytes = bytes;
     const QString path = activeFile();
     if (path == m_unreadablePath) {
         // Never replace a file we could not read without keeping it first.

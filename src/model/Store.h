@@ -59,7 +59,12 @@ Q_SIGNALS:
     void accountsChanged();
 
 private:
+    // Nothing when the file is missing; a file that is there but cannot be read
+    // or decoded is remembered, so that it is copied aside before it is replaced.
+    std::optional<QByteArray> readBytes(const QString& path);
+    std::optional<QList<Account>> decode(const QString& path, const QByteArray& bytes);
     std::optional<QList<Account>> readAccounts(const QString& path);
+    void take(QList<Account> accounts, QByteArray bytes);
     bool keepUnreadableCopy(const QString& path);
     void prepareCloud();
     void watchCloudPaths();
@@ -67,6 +72,8 @@ private:
 
     QString m_baseDir;
     QList<Account> m_accounts;
+    // A text of the accounts file whose decoding equals m_accounts.
+    QByteArray m_listBytes;
     // A file that was there but could not be read or decoded; it is copied aside
     // before the first save that would replace it.
     QString m_unreadablePath;

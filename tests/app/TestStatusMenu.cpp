@@ -138,16 +138,24 @@ private Q_SLOTS:
         };
         QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
         QVERIFY(menu.actions().at(1)->icon().isNull()); // "Mauve" is no palette colour
-        QVERIFY(!menu.actions().at(3)->icon().isNull());
+        QVERIFY(!menu.actions().at(2)->icon().isNull());
 
         statusMenu.showAlternates(true);
         QCOMPARE(visibleTitles(), QStringList({"GitHub", "Remove perso\u2026", "Remove work\u2026", "---"}) + tail());
-        menu.actions().at(4)->trigger();
+        QVERIFY(menu.actions().at(2)->icon().isNull()); // the alternate has no dot
+        menu.actions().at(2)->trigger();
         QCOMPARE(triggered.size(), 1);
         QCOMPARE(triggered.first().kind, Kind::RemoveAlternate);
         QCOMPARE(triggered.first().account->label, QStringLiteral("work"));
         statusMenu.showAlternates(false);
         QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
+
+        // A shorter list next time: nothing of the longer one shows.
+        statusMenu.populate(StatusMenuContent::build({}));
+        QCOMPARE(visibleTitles(), QStringList({"No accounts yet", "---"}) + tail());
+        menu.actions().at(2)->trigger();
+        QCOMPARE(triggered.last().command, MenuEntry::Command::Add);
+        QCOMPARE(menu.actions().at(2)->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
     }
 
     void theMenuShowsTheFileAsItIsOnDisk()

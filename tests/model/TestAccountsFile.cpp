@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 
 #include <QImage>
+#include <QJsonDocument>
 #include <QPainter>
 
 class TestAccountsFile : public QObject {
@@ -78,6 +79,25 @@ private Q_SLOTS:
         QCOMPARE(back->size(), 2);
         QVERIFY(back->at(0) == account);
         QCOMPARE(*back->at(0).lastOpened, seconds);
+    }
+
+    void awkwardTextRoundTrips()
+    {
+        Account account = sample();
+        account.label = QStringLiteral("quote \" backslash \\ slash / tab \t newline \n bell \a nul-free \u001F");
+        account.siteName = QStringLiteral("Caf\u00E9 \u4E2D\u6587 \U0001F600");
+        account.url = QStringLiteral("https://example.org/?q=a&b=\"c\"");
+        account.lastOpened = -0.0;
+        const QByteArray text = AccountsFile::encode({account});
+        QJsonParseError error;
+        QVERIFY(QJsonDocument::fromJson(text, &error).isArray());
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const auto back = AccountsFile::decode(text);
+        QVERIFY(back);
+        QCOMPARE(back->first().label, account.label);
+        QCOMPARE(back->first().siteName, account.siteName);
+        QVERIFY(back->first() == account);
+        QVERIFY(text.contains("\"lastOpened\": 0,"));
     }
 
     void readingRules_data()
