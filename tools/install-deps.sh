@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config clang-format
+  build-essential cmake ninja-build pkg-config clang-format libbenchmark-dev
   qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev
   libxcb1-dev libxcb-keysyms1-dev
   xvfb xauth xdotool trayer x11-utils x11-xserver-utils

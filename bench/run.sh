@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs every benchmark and prints the figures that README.md quotes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=build/bin
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+mkdir -m 700 "$home/runtime"
+export HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" XDG_RUNTIME_DIR="$home/runtime"
+
+echo "== store (offscreen)"
+QT_QPA_PLATFORM=offscreen "$bin/bench_store" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+echo "== status menu rebuild (offscreen)"
+QT_QPA_PLATFORM=offscreen "$bin/bench_menu" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# Start-up: medians of 15 runs on Xvfb with a tray host.
+startup() {
+  local probe=$1 times=() sizes=()
+  for _ in $(seq 15); do
+    local started
+    started=$(date +%s.%N)
+    while read -r key value; do
+      case $key in
+        event-loop-at-ms) times+=("$(awk -v v="$value" -v s="$started" 'BEGIN { printf "%.1f", v - s * 1000 }')") ;;
+        rss-kib) sizes+=("$value") ;;
+      esac
+    done < <("$probe")
+  done
+  local time size
+  time=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 8p)
+  size=$(printf '%s\n' "${sizes[@]}" | sort -n | sed -n 8p)
+  echo "  to event loop: median ${time} ms; resident: median $((size / 1024)) MiB (${size} KiB)"
+}
+export -f startup
+echo "== a bare Qt tray icon, for comparison (Xvfb)"
+tests/common/with-xvfb bash -c "startup $bin/bench_startup_bare"
+echo "== tray app start-up, web windows in their helper process (Xvfb)"
+tests/common/with-xvfb bash -c "startup $bin/bench_startup"
+if [ -x "$bin/bench_startup_webengine" ]; then
+  echo "== the same app carrying the web engine itself (Xvfb)"
+  tests/common/with-xvfb bash -c "startup $bin/bench_startup_webengine"
+fi
