@@ -11,37 +11,72 @@ namespace {
 
 // The writer is our own: the file's exact form is fixed here, not by a library
 // version, and it is several times faster than building a JSON tree first.
+void appendEscape(QByteArray& out, char16_t unit)
+{
+    out += "\\u";
+    out += QByteArray::number(unit, 16).rightJustified(4, '0');
+}
+
+void appendUtf8(QByteArray& out, char32_t point)
+{
+    if (point < 0x80) {
+        out += char(point);
+    } else if (point < 0x800) {
+        out += char(0xC0 | (point >> 6));
+        out += char(0x80 | (point & 0x3F));
+    } else if (point < 0x10000) {
+        out += char(0xE0 | (point >> 12));
+        out += char(0x80 | ((point >> 6) & 0x3F));
+        out += char(0x80 | (point & 0x3F));
+    } else {
+        out += char(0xF0 | (point >> 18));
+        out += char(0x80 | ((point >> 12) & 0x3F));
+        out += char(0x80 | ((point >> 6) & 0x3F));
+        out += char(0x80 | (point & 0x3F));
+    }
+}
+
+// A JSON string. A lone surrogate (which a file may hold as "\ud800") has no
+// UTF-8 form: it is written as the same escape, so the text reads back unchanged.
 void appendText(QByteArray& out, const QString& text)
 {
     out += '"';
-    for (const char c : text.toUtf8()) {
-        switch (c) {
-        case '"':
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        switch (unit) {
+        case u'"':
             out += "\\\"";
-            break;
-        case '\\':
+            continue;
+        case u'\\':
             out += "\\\\";
-            break;
-        case '\b':
+            continue;
+        case u'\b':
             out += "\\b";
-            break;
-        case '\f':
+            continue;
+        case u'\f':
             out += "\\f";
-            break;
-        case '\n':
+            continue;
+        case u'\n':
             out += "\\n";
-            break;
-        case '\r':
+            continue;
+        case u'\r':
             out += "\\r";
-            break;
-        case '\t':
+            continue;
+        case u'\t':
             out += "\\t";
-            break;
+            continue;
         default:
-            if (static_cast<unsigned char>(c) < 0x20)
-                out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
-            else
-                out += c;
+            break;
+        }
+        if (unit < 0x20) {
+            appendEscape(out, unit);
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            appendUtf8(out, QChar::surrogateToUcs4(unit, text.at(i + 1).unicode()));
+            ++i;
+        } else if (QChar::isSurrogate(unit)) {
+            appendEscape(out, unit);
+        } else {
+            appendUtf8(out, unit);
         }
     }
     out += '"';

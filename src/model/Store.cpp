@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTimer>
 
@@ -34,8 +35,11 @@ Store::Store(const QString& baseDir, QObject* parent)
     , m_baseDir(baseDir)
 {
     Paths::makePrivateDir(m_baseDir);
-    if (syncing())
+    removeStaleSaves(m_baseDir);
+    if (syncing()) {
         prepareCloud();
+        removeStaleSaves(cloudDir());
+    }
     const QString path = activeFile();
     if (const auto bytes = readBytes(path)) {
         if (auto list = decode(path, *bytes))
@@ -45,6 +49,20 @@ Store::Store(const QString& baseDir, QObject* parent)
 }
 
 Store::~Store() = default;
+
+void Store::removeStaleSaves(const QString& folder)
+{
+    // A save cut short (the process killed, the machine off) leaves its temporary
+    // file beside the accounts file. One that has not changed for a minute belongs
+    // to no save still running, in this process or another.
+    static const QRegularExpression temporary(QStringLiteral("^accounts\\.json\\.[A-Za-z0-9]{6}$"));
+    const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-60);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        if (temporary.match(entry.fileName()).hasMatch() && entry.lastModified() < stale)
+            QFile::remove(entry.filePath());
+    }
+}
 
 QString Store::profileDir(const QUuid& id) const
 {

@@ -67,6 +67,7 @@ private:
     void take(QList<Account> accounts, QByteArray bytes);
     bool keepUnreadableCopy(const QString& path);
     void prepareCloud();
+    static void removeStaleSaves(const QString& folder);
     void watchCloudPaths();
     void stopWatching();
 

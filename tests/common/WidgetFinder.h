@@ -56,7 +56,7 @@ inline QAbstractButton* button(QWidget* root, const QString& text)
 // typing into its text field.
 inline void answerNextAlert(const QString& buttonText, const QString& typed = QString(), bool* seen = nullptr)
 {
-    auto* timer = new QTimer;
+    auto* timer = new QTimer(qApp); // goes with the application if no alert ever comes
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [=] {
         QWidget* modal = QApplication::activeModalWidget();

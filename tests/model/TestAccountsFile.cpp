@@ -98,6 +98,13 @@ private Q_SLOTS:
         QCOMPARE(back->first().siteName, account.siteName);
         QVERIFY(back->first() == account);
         QVERIFY(text.contains("\"lastOpened\": 0,"));
+
+        // A lone surrogate, as a file may hold it ("\ud800"), reads back unchanged.
+        const auto lone = AccountsFile::decode(R"([{"id":"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8",)"
+                                               R"("label":"a\ud800b","siteName":"S","url":"u"}])");
+        QVERIFY(lone);
+        QCOMPARE(lone->first().label.size(), 3);
+        QVERIFY(*AccountsFile::decode(AccountsFile::encode(*lone)) == *lone);
     }
 
     void readingRules_data()
