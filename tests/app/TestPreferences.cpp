@@ -1,3 +1,4 @@
+#include "HotKey.h"
 #include "LoginItem.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -134,6 +135,17 @@ private Q_SLOTS:
         LoginItem::setLaunchAtLogin(true);
         QVERIFY(!LoginItem::isEnabled());
         QFile::remove(autostart);
+    }
+
+    void withoutX11TheShortcutSaysSoOnce()
+    {
+        HotKey hotKey(makeHotKeyBackend()); // offscreen: no X11 connection
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Corvalink: no X11 connection, so the global shortcut Control+Alt+S is not available");
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        hotKey.setEnabled(true);
+        hotKey.setEnabled(true);
+        QVERIFY(!hotKey.isRegistered());
     }
 
     void execIsQuotedForTheDesktopEntryFormat_data()

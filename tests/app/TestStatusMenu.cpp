@@ -1,6 +1,5 @@
 #include "AccountsFile.h"
 #include "AppDelegate.h"
-#include "CommandLine.h"
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
@@ -204,34 +203,6 @@ private Q_SLOTS:
         delegate.removeAccount(perso);
         QVERIFY(Store::shared().accounts().isEmpty());
         QVERIFY(!QFileInfo::exists(Store::shared().profileDir(perso.id)));
-    }
-
-    void commandLine()
-    {
-        QCOMPARE(CommandLine::parse({"corvalink"}).mode, CommandLine::Mode::Tray);
-        QCOMPARE(CommandLine::parse({"corvalink", "--settings"}).mode, CommandLine::Mode::Tray);
-        QCOMPARE(CommandLine::parse({"corvalink", "--list"}).mode, CommandLine::Mode::List);
-        QCOMPARE(CommandLine::parse({"corvalink", "--open"}).mode, CommandLine::Mode::Usage);
-        const auto open = CommandLine::parse({"corvalink", "--open", "work"});
-        QCOMPARE(open.mode, CommandLine::Mode::Open);
-        QCOMPARE(open.key, QStringLiteral("work"));
-
-        const Account work = account("GitHub", "work");
-        const Account otherWork = account("Claude", "work");
-        const Account perso = account("GitHub", "perso");
-        const QList<Account> accounts{work, otherWork, perso};
-        QCOMPARE(CommandLine::listing(accounts), otherWork.idText() + "\tClaude\twork\n" + perso.idText() +
-                                                     "\tGitHub\tperso\n" + work.idText() + "\tGitHub\twork\n");
-
-        QCOMPARE(CommandLine::find(accounts, work.idText().toLower()).account->id, work.id);
-        QCOMPARE(CommandLine::find(accounts, "perso").account->id, perso.id);
-        const auto ambiguous = CommandLine::find(accounts, "work");
-        QVERIFY(!ambiguous.account);
-        QVERIFY(ambiguous.error.contains(work.idText()) && ambiguous.error.contains(otherWork.idText()));
-        QVERIFY(!ambiguous.error.contains(perso.idText()));
-        const auto unknown = CommandLine::find(accounts, "nobody");
-        QVERIFY(!unknown.account);
-        QVERIFY(unknown.error.contains("nobody") && unknown.error.contains(perso.idText()));
     }
 };
 

@@ -45,17 +45,6 @@ private Q_SLOTS:
         Settings::d().clear();
     }
 
-    void knownNames()
-    {
-        const QStringList& known = BrowserLauncher::known();
-        QCOMPARE(known.size(), 24);
-        QCOMPARE(known.first(), QStringLiteral("Google Chrome"));
-        QCOMPARE(known.at(11), QStringLiteral("Chromium"));
-        QCOMPARE(known.at(12), QStringLiteral("Vivaldi"));
-        QCOMPARE(known.last(), QStringLiteral("Dia"));
-        QCOMPARE(QSet<QString>(known.cbegin(), known.cend()).size(), 24);
-    }
-
     void nothingInstalledStartsNothingAndCreatesNothing()
     {
         QVERIFY(BrowserLauncher::installedBrowsers().isEmpty());

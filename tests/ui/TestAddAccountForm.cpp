@@ -52,18 +52,10 @@ private Q_SLOTS:
     {
         AddAccountForm& f = form();
         QCOMPARE(f.sitePicker()->items(), (QStringList{"Claude", "ChatGPT", "GitHub", "Google", "Custom"}));
-        QCOMPARE(f.siteField()->text(), QStringLiteral("Claude"));
-        QCOMPARE(f.urlField()->text(), SitePreset::all().first().loginUrl);
-        QCOMPARE(f.labelField()->text(), QString());
-        QCOMPARE(f.labelField()->placeholderText(), QStringLiteral("e.g. work, perso"));
-        QCOMPARE(f.urlField()->placeholderText(), QStringLiteral("https://\u2026"));
-        QCOMPARE(f.browserPicker()->selected(), QStringLiteral("Default"));
-        QCOMPARE(f.colorPicker()->selected(), QStringLiteral("None"));
-        for (const SitePreset& preset : SitePreset::all()) {
-            if (preset.name != QLatin1String("Custom"))
-                QVERIFY(QUrl(preset.loginUrl).scheme() == QLatin1String("https") &&
-                        !QUrl(preset.loginUrl).host().isEmpty());
-        }
+        QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "Claude " + SitePreset::all().first().loginUrl);
+        for (const SitePreset& preset : SitePreset::all().mid(0, 4))
+            QVERIFY(QUrl(preset.loginUrl).scheme() == QLatin1String("https") &&
+                    !QUrl(preset.loginUrl).host().isEmpty());
     }
 
     void customThenReturnOnlyBeeps()
