@@ -170,7 +170,8 @@ bool open(const Account& account)
         return false;
 
     const QString profile = Store::shared().profileDir(account.id);
-    Paths::makePrivateDir(profile.section(QLatin1Char('/'), 0, -2));
+    // Both the profiles folder and the account's own are private to the user.
+    Paths::makePrivateDir(QFileInfo(profile).path());
     Paths::makePrivateDir(profile);
 
     const QStringList arguments = launchArguments(account, *browser, profile);

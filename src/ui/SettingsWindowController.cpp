@@ -3,7 +3,6 @@
 #include "AccountOpener.h"
 #include "AddAccountForm.h"
 #include "PageViewController.h"
-#include "RelativeDate.h"
 #include "SettingsWindow.h"
 #include "Store.h"
 
@@ -42,11 +41,6 @@ SettingsWindowController::SettingsWindowController()
 SettingsWindowController::~SettingsWindowController()
 {
     delete m_window;
-}
-
-QString SettingsWindowController::relative(const QDateTime& date, const QDateTime& now)
-{
-    return RelativeDate::shortText(date, now);
 }
 
 void SettingsWindowController::build()

@@ -4,7 +4,6 @@
 #include "AccountsTab.h"
 #include "GeneralTab.h"
 
-#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 
@@ -28,9 +27,6 @@ public:
     PageViewController* accountsPage() const { return m_accountsPage; }
     AddAccountForm* addForm() const { return m_addForm; }
     const QString autoTitle = QStringLiteral("Automatic");
-
-    // The short relative-date text the Accounts tab shows after "opened ".
-    static QString relative(const QDateTime& date, const QDateTime& now = QDateTime::currentDateTimeUtc());
 
     // 0 General, 1 Accounts, 2 About; without an index the last tab stays.
     void show(std::optional<int> tab = std::nullopt);
