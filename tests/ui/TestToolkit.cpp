@@ -124,8 +124,9 @@ private Q_SLOTS:
         auto* layout = new QVBoxLayout(&window);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSizeConstraint(QLayout::SetNoConstraint);
-        auto* page = new PageViewController(
-            [&] { return QList<QWidget*>{UI::section(QStringLiteral("A"), rows(rowCount)), UI::card(rows(1))}; });
+        auto* page = new PageViewController([&] {
+            return QList<QWidget*>{UI::section(QStringLiteral("A"), rows(rowCount)), UI::card(rows(1))};
+        });
         layout->addWidget(page);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
