@@ -3,6 +3,7 @@
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "WidgetFinder.h"
 
@@ -19,10 +20,7 @@ private:
 
     static Account account(const QString& site, const QString& label, std::optional<QString> color = std::nullopt)
     {
-        Account a;
-        a.siteName = site;
-        a.url = QStringLiteral("https://example.org/") + label;
-        a.label = label;
+        Account a = TestAccounts::make(label, site, QStringLiteral("https://example.org/") + label);
         a.color = color;
         return a;
     }

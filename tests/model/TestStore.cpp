@@ -1,5 +1,6 @@
 #include "AccountsFile.h"
 #include "Store.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -18,10 +19,7 @@ private:
 
     static Account account(const QString& label, std::optional<double> lastOpened = std::nullopt)
     {
-        Account a;
-        a.siteName = QStringLiteral("Site");
-        a.url = QStringLiteral("https://example.org/login");
-        a.label = label;
+        Account a = TestAccounts::make(label);
         a.lastOpened = lastOpened;
         return a;
     }
@@ -29,14 +27,6 @@ private:
     void writeAccounts(const QList<Account>& accounts)
     {
         TestEnvironment::writeFile(file(), AccountsFile::encode(accounts));
-    }
-
-    static QStringList labels(const QList<Account>& accounts)
-    {
-        QStringList result;
-        for (const Account& a : accounts)
-            result << a.label;
-        return result;
     }
 
 private Q_SLOTS:
@@ -84,7 +74,7 @@ private Q_SLOTS:
 
         store.reload();
         QCOMPARE(changed.count(), 0);
-        QCOMPARE(labels(store.accounts()), QStringList{QStringLiteral("work")});
+        QCOMPARE(TestAccounts::labels(store.accounts()), QStringList{QStringLiteral("work")});
 
         store.append(account(QStringLiteral("new")));
         const QStringList copies = QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files);
@@ -92,7 +82,7 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(base() + QLatin1Char('/') + copies.first()), corrupt);
         const auto saved = AccountsFile::decode(TestEnvironment::readFile(file()));
         QVERIFY(saved);
-        QCOMPARE(labels(*saved), (QStringList{QStringLiteral("work"), QStringLiteral("new")}));
+        QCOMPARE(TestAccounts::labels(*saved), (QStringList{QStringLiteral("work"), QStringLiteral("new")}));
 
         // Once replaced, later saves make no more copies.
         store.save();
@@ -159,8 +149,8 @@ private Q_SLOTS:
         writeAccounts({account(QStringLiteral("a")), account(QStringLiteral("b"))});
         Store store(base());
         store.append(account(QStringLiteral("c")));
-        QCOMPARE(labels(store.accounts()).last(), QStringLiteral("c"));
-        QCOMPARE(labels(*AccountsFile::decode(TestEnvironment::readFile(file()))),
+        QCOMPARE(TestAccounts::labels(store.accounts()).last(), QStringLiteral("c"));
+        QCOMPARE(TestAccounts::labels(*AccountsFile::decode(TestEnvironment::readFile(file()))),
                  (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     }
 
@@ -173,15 +163,16 @@ private Q_SLOTS:
                                    account(QStringLiteral("ete"))};
         const QList<Account> sorted = Store::sorted(input);
         // Accents count, case does not; A and a keep their file order.
-        QCOMPARE(labels(sorted), (QStringList{QStringLiteral("yesterday"), QStringLiteral("lastWeek"),
-                                              QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("b"),
-                                              QStringLiteral("ete"), QStringLiteral("\u00E9t\u00E9")}));
-        QCOMPARE(labels(input).first(), QStringLiteral("b")); // the input is left alone
+        QCOMPARE(TestAccounts::labels(sorted),
+                 (QStringList{QStringLiteral("yesterday"), QStringLiteral("lastWeek"), QStringLiteral("A"),
+                              QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("ete"),
+                              QStringLiteral("\u00E9t\u00E9")}));
+        QCOMPARE(TestAccounts::labels(input).first(), QStringLiteral("b")); // the input is left alone
 
         // The same instant falls back to the label.
         const QList<Account> tie =
             Store::sorted({account(QStringLiteral("z"), now), account(QStringLiteral("m"), now)});
-        QCOMPARE(labels(tie), (QStringList{QStringLiteral("m"), QStringLiteral("z")}));
+        QCOMPARE(TestAccounts::labels(tie), (QStringList{QStringLiteral("m"), QStringLiteral("z")}));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "AccountsFile.h"
 #include "Settings.h"
 #include "Store.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -22,26 +23,15 @@ private:
 
     static Account account(const QString& label, QUuid id = QUuid::createUuid())
     {
-        Account a;
+        Account a = TestAccounts::make(label);
         a.id = id;
-        a.siteName = QStringLiteral("Site");
-        a.url = QStringLiteral("https://example.org");
-        a.label = label;
         return a;
-    }
-
-    static QStringList labels(const QList<Account>& accounts)
-    {
-        QStringList result;
-        for (const Account& a : accounts)
-            result << a.label;
-        return result;
     }
 
     static QStringList labelsIn(const QString& file)
     {
         const auto list = AccountsFile::decode(TestEnvironment::readFile(file));
-        return list ? labels(*list) : QStringList{QStringLiteral("<unreadable>")};
+        return list ? TestAccounts::labels(*list) : QStringList{QStringLiteral("<unreadable>")};
     }
 
     // As a sync client does: a new file beside the old one, renamed over it.
@@ -100,7 +90,7 @@ private Q_SLOTS:
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("B-local", b), account("C")}));
         Store store(base());
         QVERIFY(store.enableSync());
-        QCOMPARE(labels(store.accounts()), (QStringList{"A", "B", "C"}));
+        QCOMPARE(TestAccounts::labels(store.accounts()), (QStringList{"A", "B", "C"}));
         QCOMPARE(labelsIn(cloudFile()), (QStringList{"A", "B", "C"}));
     }
 
@@ -127,12 +117,12 @@ private Q_SLOTS:
 
         // Twice by rename: the watch must survive the first replacement.
         replaceByRename(cloudFile(), {account("one")});
-        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), QStringList{"one"}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccounts::labels(store.accounts()), QStringList{"one"}, 5000);
         replaceByRename(cloudFile(), {account("one"), account("two")});
         QTRY_COMPARE_WITH_TIMEOUT(store.accounts().size(), 2, 5000);
         // And once written in place.
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("three")}));
-        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), QStringList{"three"}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccounts::labels(store.accounts()), QStringList{"three"}, 5000);
         QCOMPARE(changed.count(), 3);
 
         // Only a placeholder: the list stays as it is.
@@ -140,7 +130,7 @@ private Q_SLOTS:
         TestEnvironment::writeFile(Store::cloudDir() + "/.accounts.json.icloud", "placeholder");
         QTest::qWait(300);
         store.reload();
-        QCOMPARE(labels(store.accounts()), QStringList{"three"});
+        QCOMPARE(TestAccounts::labels(store.accounts()), QStringList{"three"});
         QCOMPARE(changed.count(), 3);
     }
 
@@ -154,7 +144,7 @@ private Q_SLOTS:
         for (QFileSystemWatcher* watcher : store.findChildren<QFileSystemWatcher*>())
             watcher->blockSignals(true);
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("polled")}));
-        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), QStringList{"polled"}, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccounts::labels(store.accounts()), QStringList{"polled"}, 3000);
     }
 
     void withICloudDriveGoneTheLocalFileIsUsed()
@@ -170,7 +160,7 @@ private Q_SLOTS:
         QVERIFY(!store.syncing());
         QSignalSpy changed(&store, &Store::accountsChanged);
         store.reload();
-        QCOMPARE(labels(store.accounts()), QStringList{"local"});
+        QCOMPARE(TestAccounts::labels(store.accounts()), QStringList{"local"});
         QCOMPARE(changed.count(), 1);
         store.append(account("later"));
         QCOMPARE(labelsIn(localFile()), (QStringList{"local", "later"}));
@@ -194,7 +184,7 @@ private Q_SLOTS:
         // Back on: the cloud version wins, local-only records go last.
         store.append(account("new local"));
         QVERIFY(store.enableSync());
-        QCOMPARE(labels(store.accounts()), (QStringList{"cloud", "local", "new local"}));
+        QCOMPARE(TestAccounts::labels(store.accounts()), (QStringList{"cloud", "local", "new local"}));
     }
 
     void aStoreStartedWhileSyncingWatchesFromTheBeginning()
@@ -203,10 +193,10 @@ private Q_SLOTS:
         Settings::setICloudSync(true);
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("cloud")}));
         Store store(base());
-        QCOMPARE(labels(store.accounts()), QStringList{"cloud"});
+        QCOMPARE(TestAccounts::labels(store.accounts()), QStringList{"cloud"});
         QVERIFY(store.isWatching());
         replaceByRename(cloudFile(), {account("changed")});
-        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), QStringList{"changed"}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(TestAccounts::labels(store.accounts()), QStringList{"changed"}, 5000);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "Settings.h"
 #include "SettingsWindowController.h"
 #include "Store.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "WidgetFinder.h"
 
@@ -35,10 +36,7 @@ private:
 
     static Account account(const QString& label, std::optional<QString> color = std::nullopt)
     {
-        Account a;
-        a.siteName = QStringLiteral("GitHub");
-        a.url = QStringLiteral("https://github.com/login");
-        a.label = label;
+        Account a = TestAccounts::make(label, QStringLiteral("GitHub"), QStringLiteral("https://github.com/login"));
         a.color = color;
         return a;
     }
@@ -70,13 +68,7 @@ private:
         return image && !image->pixmap().isNull();
     }
 
-    static QStringList storedLabels()
-    {
-        QStringList labels;
-        for (const Account& a : Store::shared().accounts())
-            labels << a.label;
-        return labels;
-    }
+    static QStringList storedLabels() { return TestAccounts::labels(Store::shared().accounts()); }
 
 private Q_SLOTS:
     void init()
