@@ -38,6 +38,10 @@ int main(int argc, char** argv)
 {
     // The web engine renders through shared OpenGL contexts.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Give the window a GPU-composited surface from the start. Otherwise Qt
+    // drops the shown window and makes it again once the web view's renderer
+    // arrives: a visible flash, and a different window for the desktop.
+    qputenv("QT_WIDGETS_RHI", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalink"));
     QApplication::setDesktopFileName(QStringLiteral("corvalink"));
