@@ -1,4 +1,5 @@
 #include "AppDriver.h"
+#include "XDoTool.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -64,33 +65,18 @@ QList<QPoint> AppDriver::trayIcons() const
     return icons;
 }
 
-namespace {
-
-int countWindows(const QStringList& query)
-{
-    QProcess search;
-    search.start(QStringLiteral("xdotool"),
-                 QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + query);
-    search.waitForFinished(5000);
-    return int(QString::fromUtf8(search.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
-}
-
-} // namespace
-
 int AppDriver::visibleWindows(const QString& name) const
 {
-    return countWindows({QStringLiteral("--name"), name});
+    return int(XDoTool::searchVisible({QStringLiteral("--name"), name}).size());
 }
 
 int AppDriver::visibleAppWindows() const
 {
-    return countWindows({QStringLiteral("--classname"), QStringLiteral("corvalink")});
+    return int(XDoTool::searchVisible({QStringLiteral("--classname"), QStringLiteral("corvalink")}).size());
 }
 
 void AppDriver::xdotool(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral("xdotool"), arguments);
-    process.waitForFinished(10000);
+    XDoTool::run(arguments);
     QTest::qWait(150);
 }
