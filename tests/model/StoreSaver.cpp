@@ -1,6 +1,7 @@
 // A child for the crash-safety test: saves the store in a loop until it is
 // killed. Save number n gives account n % count the label n, so every complete
-// file tells exactly which save wrote it.
+// file tells exactly which save wrote it. It says "ready" before the first
+// save and "saved" after it.
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -22,5 +23,9 @@ int main(int argc, char** argv)
         Account account = store.accounts().at(n % count);
         account.label = QString::number(n);
         store.update(account);
+        if (n == 0) {
+            std::puts("saved");
+            std::fflush(stdout);
+        }
     }
 }
