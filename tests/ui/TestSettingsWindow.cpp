@@ -1,3 +1,4 @@
+#include "AccountsFile.h"
 #include "Feedback.h"
 #include "LoginItem.h"
 #include "SelectView.h"
@@ -5,6 +6,7 @@
 #include "SettingsWindowController.h"
 #include "Store.h"
 #include "SwitchButton.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "WidgetFinder.h"
 
@@ -73,25 +75,6 @@ private Q_SLOTS:
         QVERIFY(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
         QVERIFY(!window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QCOMPARE(window->minimumSize(), window->maximumSize()); // sized by its page, not by hand
-    }
-
-    void generalTabTexts()
-    {
-        QWidget* page = general();
-        const QStringList texts = WidgetFinder::labelTexts(page);
-        for (const QString& text :
-             QStringList{"Browser", "Default browser", "Incognito", "Advanced", "Extra browser flags", "Data folder",
-                         "Sync", "Sync with iCloud Drive", "Accounts list only", "System", "Quick-switch shortcut",
-                         "Ctrl+Alt+S opens the account menu from anywhere", "Open at login",
-                         "Any Chromium-based browser works: Chrome, Brave, Edge, Vivaldi, Arc, Opera, Chromium and "
-                         "more. Each "
-                         "account can use a different one. Incognito mode does not keep sessions, so you would log "
-                         "in every "
-                         "time."})
-            QVERIFY2(texts.contains(text), qPrintable(text));
-        QVERIFY(WidgetFinder::button(page, QStringLiteral("Show in File Manager")));
-        QCOMPARE(control<QLineEdit>("Extra browser flags")->placeholderText(),
-                 QStringLiteral("e.g. --start-maximized"));
     }
 
     void browserChoice()
@@ -194,25 +177,13 @@ private Q_SLOTS:
     {
         controller().show(1);
         QWidget* before = controller().accountsPage()->content();
-        Account account;
-        account.siteName = QStringLiteral("GitHub");
-        account.url = QStringLiteral("https://github.com/login");
-        account.label = QStringLiteral("from another machine");
-        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile_encode({account}));
+        const Account account = TestAccounts::make(QStringLiteral("from another machine"));
+        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode({account}));
         Store::shared().reload();
         QVERIFY(controller().accountsPage()->content() != before);
         QVERIFY(WidgetFinder::label(controller().accountsPage()->content(), "from another machine"));
     }
-
-private:
-    static QByteArray AccountsFile_encode(const QList<Account>& accounts);
 };
-
-#include "AccountsFile.h"
-QByteArray TestSettingsWindow::AccountsFile_encode(const QList<Account>& accounts)
-{
-    return AccountsFile::encode(accounts);
-}
 
 CORVALINK_TEST_MAIN(TestSettingsWindow)
 #include "TestSettingsWindow.moc"
