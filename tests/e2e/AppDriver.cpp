@@ -48,9 +48,12 @@ QList<QPoint> AppDriver::trayIcons() const
     QProcess tree;
     tree.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
     tree.waitForFinished(5000);
-    // e.g.  0x40000a "Corvalink": ("corvalink" "Corvalink")  22x22+0+0  +1257+1
-    static const QRegularExpression line(
-        QStringLiteral("\\(\"corvalink\" \"Corvalink\"\\)\\s+(\\d+)x(\\d+)[+-]\\d+[+-]\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)"));
+    // e.g.        0x40000a "Corvalink": ("corvalink" "Corvalink")  22x22+0+0  +1257+1
+    // Only windows nested deeper than the root's own children count: before the
+    // host has reparented it, the icon is a top-level window at 0,0, and a
+    // click there goes nowhere.
+    static const QRegularExpression line(QStringLiteral(
+        "^ {6,}0x\\S+ .*\\(\"corvalink\" \"Corvalink\"\\)\\s+(\\d+)x(\\d+)[+-]\\d+[+-]\\d+\\s+\\+(-?\\d+)\\+(-?\\d+)"));
     QList<QPoint> icons;
     for (const QString& text : QString::fromUtf8(tree.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         const auto match = line.match(text);
