@@ -23,18 +23,12 @@ private:
     }
 
 private Q_SLOTS:
-    void freshInstallation()
+    void freshValuesThenValuesThatSurviveARestart()
     {
         QVERIFY(Settings::hotkeyEnabled());
-        QVERIFY(!Settings::iCloudSync());
-        QVERIFY(!Settings::defaultBrowser());
-        QVERIFY(!Settings::incognito());
-        QCOMPARE(Settings::extraArgs(), QString());
+        QVERIFY(!Settings::iCloudSync() && !Settings::incognito() && !Settings::defaultBrowser());
         QVERIFY(!LoginItem::isEnabled());
-    }
 
-    void valuesSurviveARestart()
-    {
         Settings::setHotkeyEnabled(false);
         Settings::setIncognito(true);
         Settings::setICloudSync(true);
