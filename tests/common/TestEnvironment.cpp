@@ -53,11 +53,24 @@ QString makeFakeBrowsers(const QStringList& executables, const QString& target)
         QFile script(path);
         script.open(QIODevice::WriteOnly | QIODevice::Truncate);
         // Shell builtins only: the tests run it with a PATH that holds nothing else.
-        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
+        // The marker comes last, so a reader never sees a file half written.
+        script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n: > \"$0.args.done\"\n");
         script.close();
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     return dir;
+}
+
+QStringList recordedArguments(const QString& executable, int timeoutMs)
+{
+    const QString path = executable + QStringLiteral(".args");
+    if (!QTest::qWaitFor([&] { return QFileInfo::exists(path + QStringLiteral(".done")); }, timeoutMs))
+        return {};
+    QString text = QString::fromUtf8(readFile(path));
+    QFile::remove(path);
+    QFile::remove(path + QStringLiteral(".done"));
+    text.chop(1);
+    return text.split(QLatin1Char('\n'));
 }
 
 } // namespace TestEnvironment

@@ -18,8 +18,13 @@ void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
 // A folder with executable scripts named like browsers that write their
-// arguments, one per line, to <folder>/<name>.args. Returns the folder.
+// arguments, one per line, to <folder>/<name>.args, then mark the file complete
+// with <folder>/<name>.args.done. Returns the folder.
 QString makeFakeBrowsers(const QStringList& executables, const QString& folder = {});
+
+// The arguments a fake browser recorded, once its file is complete (empty after
+// the timeout). Both files are removed, so the next start records afresh.
+QStringList recordedArguments(const QString& executable, int timeoutMs = 5000);
 
 } // namespace TestEnvironment
 

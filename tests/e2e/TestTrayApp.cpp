@@ -39,15 +39,7 @@ private:
         return std::nullopt;
     }
 
-    QStringList browserArguments()
-    {
-        if (!QTest::qWaitFor([&] { return QFileInfo::exists(argsFile()); }, patience))
-            return {};
-        QString text = QString::fromUtf8(TestEnvironment::readFile(argsFile()));
-        QFile::remove(argsFile());
-        text.chop(1);
-        return text.split(QLatin1Char('\n'));
-    }
+    QStringList browserArguments() { return TestEnvironment::recordedArguments(m_bin + "/chromium", patience); }
 
     QStringList expectedArguments(const Account& account) const
     {

@@ -22,15 +22,7 @@ private:
         return a;
     }
 
-    static QStringList recorded(const QString& executable)
-    {
-        const QString path = executable + QStringLiteral(".args");
-        if (!QTest::qWaitFor([&] { return QFileInfo::exists(path); }, 5000))
-            return {};
-        QString text = QString::fromUtf8(TestEnvironment::readFile(path));
-        text.chop(1);
-        return text.split('\n');
-    }
+    static QStringList recorded(const QString& executable) { return TestEnvironment::recordedArguments(executable); }
 
     void usePath(const QStringList& folders) { qputenv("PATH", folders.join(':').toUtf8()); }
 
@@ -134,10 +126,8 @@ private Q_SLOTS:
         const Account second = account();
         QVERIFY(BrowserLauncher::open(first));
         const QString firstDir = recorded(m_bin + "/chromium").first();
-        QFile::remove(m_bin + "/chromium.args");
         QVERIFY(BrowserLauncher::open(second));
         const QString secondDir = recorded(m_bin + "/chromium").first();
-        QFile::remove(m_bin + "/chromium.args");
         QVERIFY(BrowserLauncher::open(first));
         QCOMPARE(recorded(m_bin + "/chromium").first(), firstDir);
         QVERIFY(firstDir != secondDir);

@@ -211,9 +211,7 @@ private Q_SLOTS:
         QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
         QVERIFY(WidgetFinder::label(page(), QStringLiteral("existing")));
         QVERIFY(Store::shared().accounts().last().lastOpened);
-        const QString args = m_bin + "/chromium.args";
-        QTRY_VERIFY(QFileInfo::exists(args));
-        QVERIFY(TestEnvironment::readFile(args).endsWith("https://claude.ai/login\n"));
+        QCOMPARE(TestEnvironment::recordedArguments(m_bin + "/chromium").value(3), "https://claude.ai/login");
 
         controller().addAccount();
         controller().addForm()->cancelTapped();
