@@ -1,5 +1,7 @@
 #include "Account.h"
 
+#include <cmath>
+
 namespace {
 
 // 2001-01-01 00:00:00 UTC in Unix milliseconds.
@@ -44,6 +46,13 @@ double Account::referenceSeconds(const QDateTime& time)
 QDateTime Account::dateFromReferenceSeconds(double seconds)
 {
     return QDateTime::fromMSecsSinceEpoch(referenceEpochMs + qint64(seconds * 1000.0), Qt::UTC);
+}
+
+bool Account::isRepresentableReferenceSeconds(double seconds)
+{
+    // Milliseconds since 1970 must fit in 64 bits with room for the epoch shift.
+    constexpr double limit = 9.2e15;
+    return std::isfinite(seconds) && std::fabs(seconds) <= limit;
 }
 
 double Account::nowReferenceSeconds()

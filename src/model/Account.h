@@ -26,6 +26,9 @@ struct Account {
 
     static QString idText(const QUuid& id);
     static double referenceSeconds(const QDateTime& time);
+    // Defined for the seconds that isRepresentableReferenceSeconds accepts.
     static QDateTime dateFromReferenceSeconds(double seconds);
+    // Finite and within the dates the platform can represent (about ±290 million years).
+    static bool isRepresentableReferenceSeconds(double seconds);
     static double nowReferenceSeconds();
 };

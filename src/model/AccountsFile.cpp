@@ -152,55 +152,73 @@ std::optional<QUuid> parseId(const QJsonValue& value)
     return QUuid::fromString(text);
 }
 
-std::optional<QString> requiredText(const QJsonObject& object, const QString& key)
+// Each reader says which key made the element an error.
+struct Problem {
+    QString key;
+};
+
+QString requiredText(const QJsonObject& object, const QString& key, std::optional<Problem>& problem)
 {
     const QJsonValue value = object.value(key);
-    if (!value.isString())
-        return std::nullopt;
+    if (!value.isString() && !problem)
+        problem = Problem{key};
     return value.toString();
 }
 
 // Missing or null is absent; a value of another type is an error.
-bool optionalText(const QJsonObject& object, const QString& key, std::optional<QString>& out)
+std::optional<QString> optionalText(const QJsonObject& object, const QString& key, std::optional<Problem>& problem)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
-        return true;
-    if (!value.isString())
-        return false;
-    out = value.toString();
-    return true;
-}
-
-bool optionalTime(const QJsonObject& object, std::optional<double>& out)
-{
-    const QJsonValue value = object.value(QStringLiteral("lastOpened"));
-    if (value.isUndefined() || value.isNull())
-        return true;
-    // A number too large for a double would be written back as null: refuse it.
-    if (!value.isDouble() || !std::isfinite(value.toDouble()))
-        return false;
-    out = value.toDouble();
-    return true;
-}
-
-std::optional<Account> fromJson(const QJsonValue& element)
-{
-    if (!element.isObject())
         return std::nullopt;
+    if (!value.isString() && !problem)
+        problem = Problem{key};
+    return value.toString();
+}
+
+std::optional<double> optionalTime(const QJsonObject& object, std::optional<Problem>& problem)
+{
+    const QString key = QStringLiteral("lastOpened");
+    const QJsonValue value = object.value(key);
+    if (value.isUndefined() || value.isNull())
+        return std::nullopt;
+    // A number too large for a double would be written back as null, and one
+    // beyond the dates the platform represents cannot be shown: refuse both.
+    if (!value.isDouble() || !Account::isRepresentableReferenceSeconds(value.toDouble())) {
+        if (!problem)
+            problem = Problem{key};
+        return std::nullopt;
+    }
+    return value.toDouble();
+}
+
+std::optional<Account> fromJson(const QJsonValue& element, std::optional<Problem>& problem)
+{
+    if (!element.isObject()) {
+        problem = Problem{};
+        return std::nullopt;
+    }
     const QJsonObject object = element.toObject();
     const auto id = parseId(object.value(QStringLiteral("id")));
-    const auto siteName = requiredText(object, QStringLiteral("siteName"));
-    const auto url = requiredText(object, QStringLiteral("url"));
-    const auto label = requiredText(object, QStringLiteral("label"));
-    if (!id || !siteName || !url || !label)
-        return std::nullopt;
-
-    Account account{*id, *siteName, *url, *label, {}, {}, {}};
-    if (!optionalText(object, QStringLiteral("browser"), account.browser) ||
-        !optionalText(object, QStringLiteral("color"), account.color) || !optionalTime(object, account.lastOpened))
+    if (!id)
+        problem = Problem{QStringLiteral("id")};
+    Account account{id.value_or(QUuid()),
+                    requiredText(object, QStringLiteral("siteName"), problem),
+                    requiredText(object, QStringLiteral("url"), problem),
+                    requiredText(object, QStringLiteral("label"), problem),
+                    optionalText(object, QStringLiteral("browser"), problem),
+                    optionalText(object, QStringLiteral("color"), problem),
+                    optionalTime(object, problem)};
+    if (problem)
         return std::nullopt;
     return account;
+}
+
+QString describe(qsizetype index, const Problem& problem)
+{
+    if (problem.key.isEmpty())
+        return QStringLiteral("entry %1 is not an account").arg(index + 1);
+    return QStringLiteral("entry %1 has no valid \"%2\"").arg(index + 1).arg(problem.key);
 }
 
 } // namespace
@@ -221,20 +239,29 @@ QByteArray encode(const QList<Account>& accounts)
     return out;
 }
 
-std::optional<QList<Account>> decode(const QByteArray& bytes)
+std::optional<QList<Account>> decode(const QByteArray& bytes, QString* why)
 {
+    const auto reject = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError)
+        return reject(
+            QStringLiteral("it is not valid JSON (%1 at byte %2)").arg(error.errorString()).arg(error.offset));
+    if (!document.isArray())
+        return reject(QStringLiteral("it does not hold a list of accounts"));
 
     QList<Account> accounts;
     const QJsonArray array = document.array();
     accounts.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        auto account = fromJson(element);
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        std::optional<Problem> problem;
+        auto account = fromJson(array.at(i), problem);
         if (!account)
-            return std::nullopt;
+            return reject(describe(i, *problem));
         accounts.append(std::move(*account));
     }
     return accounts;

@@ -14,6 +14,7 @@ namespace AccountsFile {
 QByteArray encode(const QList<Account>& accounts);
 
 // Either every element or nothing: one bad element rejects the whole file.
-std::optional<QList<Account>> decode(const QByteArray& bytes);
+// When it is rejected and `why` is given, it says what is wrong, for the user.
+std::optional<QList<Account>> decode(const QByteArray& bytes, QString* why = nullptr);
 
 } // namespace AccountsFile

@@ -124,6 +124,8 @@ private Q_SLOTS:
         QTest::newRow("lastOpened integer") << element(",\"label\":\"l\",\"lastOpened\":7") << true;
         QTest::newRow("lastOpened text") << element(",\"label\":\"l\",\"lastOpened\":\"7\"") << false;
         QTest::newRow("lastOpened too large") << element(",\"label\":\"l\",\"lastOpened\":1e400") << false;
+        QTest::newRow("lastOpened beyond any date") << element(",\"label\":\"l\",\"lastOpened\":1e300") << false;
+        QTest::newRow("lastOpened far in the past") << element(",\"label\":\"l\",\"lastOpened\":-9e15") << true;
         QTest::newRow("unknown key") << element(",\"label\":\"l\",\"pinned\":true") << true;
         QTest::newRow("Label in other case") << element(",\"Label\":\"l\"") << false;
         QTest::newRow("escaped solidus") << element(",\"label\":\"a\\/b\"") << true;
@@ -142,7 +144,12 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, json);
         QFETCH(bool, accepted);
-        QCOMPARE(AccountsFile::decode(json).has_value(), accepted);
+        QString why;
+        const auto list = AccountsFile::decode(json, &why);
+        QCOMPARE(list.has_value(), accepted);
+        QCOMPARE(why.isEmpty(), accepted);
+        if (list && !list->isEmpty() && list->first().lastOpened)
+            QVERIFY(Account::dateFromReferenceSeconds(*list->first().lastOpened).isValid());
     }
 
     void lenientReadsAreWrittenCanonically()
