@@ -2,7 +2,9 @@
 
 #include "AccountsFile.h"
 #include "CloudDownload.h"
+#include "CloudPresence.h"
 #include "Paths.h"
+#include "SafeWrite.h"
 #include "Settings.h"
 
 #include <QCollator>
@@ -11,8 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QRegularExpression>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +20,28 @@
 namespace {
 
 const QString accountsFileName = QStringLiteral("accounts.json");
+
+qsizetype indexOf(const QList<Account>& accounts, const QUuid& id)
+{
+    const auto it =
+        std::find_if(accounts.cbegin(), accounts.cend(), [&](const Account& stored) { return stored.id == id; });
+    return it == accounts.cend() ? -1 : it - accounts.cbegin();
+}
+
+// The first list in its order, then every record of the second whose id it lacks.
+QList<Account> mergeById(QList<Account> first, const QList<Account>& second)
+{
+    for (const Account& account : second) {
+        if (indexOf(first, account.id) < 0)
+            first.append(account);
+    }
+    return first;
+}
+
+QString cloudFile()
+{
+    return Store::cloudDir() + QLatin1Char('/') + accountsFileName;
+}
 
 } // namespace
 
@@ -35,34 +57,25 @@ Store::Store(const QString& baseDir, QObject* parent)
     , m_baseDir(baseDir)
 {
     Paths::makePrivateDir(m_baseDir);
-    removeStaleSaves(m_baseDir);
+    SafeWrite::removeLeftovers(m_baseDir + QLatin1Char('/') + accountsFileName);
     if (syncing()) {
         prepareCloud();
-        removeStaleSaves(cloudDir());
+        SafeWrite::removeLeftovers(cloudFile());
     }
-    const QString path = activeFile();
-    if (const auto bytes = readBytes(path)) {
-        if (auto list = decode(path, *bytes))
-            take(std::move(*list), *bytes);
+    m_activePath = activeFile();
+    const FileRead read = readFile(m_activePath);
+    if (read.state == FileRead::State::Present) {
+        if (auto list = AccountsFile::decode(read.bytes, &m_readError)) {
+            m_accounts = std::move(*list);
+            m_known.insert(m_activePath, read.bytes);
+        }
+    } else {
+        m_readError = read.error;
     }
     startWatching();
 }
 
 Store::~Store() = default;
-
-void Store::removeStaleSaves(const QString& folder)
-{
-    // A save cut short (the process killed, the machine off) leaves its temporary
-    // file beside the accounts file. One that has not changed for a minute belongs
-    // to no save still running, in this process or another.
-    static const QRegularExpression temporary(QStringLiteral("^accounts\\.json\\.[A-Za-z0-9]{6}$"));
-    const QDateTime stale = QDateTime::currentDateTimeUtc().addSecs(-60);
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
-    for (const QFileInfo& entry : entries) {
-        if (temporary.match(entry.fileName()).hasMatch() && entry.lastModified() < stale)
-            QFile::remove(entry.filePath());
-    }
-}
 
 QString Store::profileDir(const QUuid& id) const
 {
@@ -71,69 +84,91 @@ QString Store::profileDir(const QUuid& id) const
 
 QString Store::activeFile() const
 {
-    return (syncing() ? cloudDir() : m_baseDir) + QLatin1Char('/') + accountsFileName;
+    return syncing() ? cloudFile() : m_baseDir + QLatin1Char('/') + accountsFileName;
 }
 
-std::optional<QByteArray> Store::readBytes(const QString& path)
+Store::FileRead Store::readFile(const QString& path)
 {
     QFile file(path);
     if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_unreadablePath = path;
-        return std::nullopt;
-    }
-    return file.readAll();
+        return {FileRead::State::Missing, {}, {}};
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return {FileRead::State::Unreadable,
+                {},
+                QFileInfo(path).isFile() ? file.errorString() : QStringLiteral("it is not a file")};
+    return {FileRead::State::Present, file.readAll(), {}};
 }
 
-std::optional<QList<Account>> Store::decode(const QString& path, const QByteArray& bytes)
+std::optional<QList<Account>> Store::changedOutside(const QString& path, const FileRead& read)
 {
-    auto list = AccountsFile::decode(bytes);
-    if (!list) {
-        m_unreadablePath = path;
+    if (read.state != FileRead::State::Present || read.bytes == m_known.value(path))
         return std::nullopt;
-    }
-    if (m_unreadablePath == path)
-        m_unreadablePath.clear();
+    auto list = AccountsFile::decode(read.bytes);
+    if (list)
+        m_known.insert(path, read.bytes);
     return list;
-}
-
-std::optional<QList<Account>> Store::readAccounts(const QString& path)
-{
-    const auto bytes = readBytes(path);
-    return bytes ? decode(path, *bytes) : std::nullopt;
-}
-
-void Store::take(QList<Account> accounts, QByteArray bytes)
-{
-    m_accounts = std::move(accounts);
-    m_listBytes = std::move(bytes);
 }
 
 void Store::reload()
 {
     if (syncing())
         prepareCloud();
-    const QString path = activeFile();
-    const auto bytes = readBytes(path);
-    // The very text of the list in memory needs no decoding to compare equal.
-    if (!bytes || *bytes == m_listBytes)
+    if (followActiveFile())
         return;
-    auto list = decode(path, *bytes);
-    if (!list)
-        return;
-    if (*list == m_accounts) {
-        m_listBytes = *bytes;
+    const FileRead read = readFile(m_activePath);
+    if (read.state != FileRead::State::Present) {
+        m_readError = read.error;
         return;
     }
-    take(std::move(*list), *bytes);
+    // The very text of the list in memory needs no decoding to compare equal.
+    if (read.bytes == m_known.value(m_activePath)) {
+        m_readError.clear();
+        return;
+    }
+    auto list = AccountsFile::decode(read.bytes, &m_readError);
+    if (!list)
+        return;
+    m_readError.clear();
+    m_known.insert(m_activePath, read.bytes);
+    if (*list == m_accounts)
+        return;
+    m_accounts = std::move(*list);
     Q_EMIT accountsChanged();
+}
+
+// Switching files (iCloud Drive mounted or gone) must not lose an account: the
+// newly active file's records win, every other record in memory goes after them.
+bool Store::followActiveFile()
+{
+    const QString path = activeFile();
+    if (path == m_activePath)
+        return false;
+    m_activePath = path;
+    const FileRead read = readFile(path);
+    QList<Account> merged = m_accounts;
+    if (read.state == FileRead::State::Present) {
+        if (auto list = AccountsFile::decode(read.bytes)) {
+            m_known.insert(path, read.bytes);
+            merged = mergeById(std::move(*list), m_accounts);
+        }
+    }
+    const bool changed = !(merged == m_accounts);
+    m_accounts = std::move(merged);
+    if (read.state != FileRead::State::Present || AccountsFile::encode(m_accounts) != read.bytes)
+        write(path);
+    if (changed)
+        announceLater();
+    return true;
+}
+
+void Store::announceLater()
+{
+    // Not from inside a caller's own change: observers rebuild their views.
+    QMetaObject::invokeMethod(this, &Store::accountsChanged, Qt::QueuedConnection);
 }
 
 bool Store::keepUnreadableCopy(const QString& path)
 {
-    if (!QFileInfo::exists(path))
-        return true;
     const QString copy = path + QStringLiteral(".unreadable-") +
                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (!QFile::copy(path, copy)) {
@@ -144,57 +179,89 @@ bool Store::keepUnreadableCopy(const QString& path)
     return true;
 }
 
+// Writes the list in memory over the file. A file there that this store did not
+// write and that does not decode is copied aside first, whoever made it.
+bool Store::write(const QString& path)
+{
+    if (path == cloudFile())
+        QDir().mkpath(cloudDir());
+    const FileRead current = readFile(path);
+    const bool foreign = current.state == FileRead::State::Unreadable ||
+                         (current.state == FileRead::State::Present && current.bytes != m_known.value(path) &&
+                          !AccountsFile::decode(current.bytes));
+    if (foreign && !keepUnreadableCopy(path))
+        return false;
+    const QByteArray bytes = AccountsFile::encode(m_accounts);
+    QString error;
+    if (!SafeWrite::write(path, bytes, &error)) {
+        qWarning("Corvalink: could not write %s: %s", qPrintable(path), qPrintable(error));
+        return false;
+    }
+    m_known.insert(path, bytes);
+    return true;
+}
+
+// Every change is made on the file as it is now: an edit made outside since the
+// last read (another Corvalink, the user's editor) is taken first, then the
+// change is applied to it by id.
+void Store::change(const Edit& edit)
+{
+    followActiveFile();
+    QList<Account> list = m_accounts;
+    if (auto outside = changedOutside(m_activePath, readFile(m_activePath))) {
+        list = std::move(*outside);
+        if (!(list == m_accounts))
+            announceLater();
+    }
+    const bool save = edit(list);
+    m_accounts = std::move(list);
+    if (save)
+        write(m_activePath);
+}
+
 void Store::save()
 {
-    if (syncing())
-        QDir().mkpath(cloudDir());
-    const QByteArray bytes = AccountsFile::encode(m_accounts);
-    m_listBytes = bytes;
-    const QString path = activeFile();
-    if (path == m_unreadablePath) {
-        // Never replace a file we could not read without keeping it first.
-        if (!keepUnreadableCopy(path))
-            return;
-        m_unreadablePath.clear();
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        qWarning("Corvalink: could not write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+    change([](QList<Account>&) { return true; });
 }
 
 void Store::append(const Account& account)
 {
-    m_accounts.append(account);
-    save();
+    change([&](QList<Account>& list) {
+        list.append(account);
+        return true;
+    });
 }
 
 void Store::update(const Account& account)
 {
-    const auto it = std::find_if(m_accounts.begin(), m_accounts.end(),
-                                 [&](const Account& stored) { return stored.id == account.id; });
-    if (it == m_accounts.end())
-        return;
-    *it = account;
-    save();
+    change([&](QList<Account>& list) {
+        const qsizetype index = indexOf(list, account.id);
+        if (index < 0)
+            return false;
+        list[index] = account;
+        return true;
+    });
 }
 
 void Store::markOpened(const Account& account)
 {
-    const auto it = std::find_if(m_accounts.cbegin(), m_accounts.cend(),
-                                 [&](const Account& stored) { return stored.id == account.id; });
-    if (it == m_accounts.cend())
-        return;
-    Account stamped = *it;
-    stamped.lastOpened = Account::nowReferenceSeconds();
-    update(stamped);
+    change([&](QList<Account>& list) {
+        const qsizetype index = indexOf(list, account.id);
+        if (index < 0)
+            return false;
+        list[index].lastOpened = Account::nowReferenceSeconds();
+        return true;
+    });
 }
 
 void Store::remove(const Account& account, bool deleteProfile)
 {
-    m_accounts.removeIf([&](const Account& stored) { return stored.id == account.id; });
+    change([&](QList<Account>& list) {
+        list.removeIf([&](const Account& stored) { return stored.id == account.id; });
+        return true;
+    });
     if (deleteProfile)
         QDir(profileDir(account.id)).removeRecursively();
-    save();
 }
 
 QList<Account> Store::sorted(QList<Account> accounts)
@@ -223,44 +290,65 @@ QString Store::cloudDir()
     return cloudRoot() + QStringLiteral("/Corvalink");
 }
 
+bool Store::cloudAvailable()
+{
+    return CloudPresence::isPresent(cloudRoot());
+}
+
 bool Store::syncing() const
 {
-    return Settings::iCloudSync() && QFileInfo::exists(cloudRoot());
+    return Settings::iCloudSync() && cloudAvailable();
 }
 
 void Store::prepareCloud()
 {
     QDir().mkpath(cloudDir());
-    const QString placeholder = cloudDir() + QStringLiteral("/.accounts.json.icloud");
-    if (QFileInfo::exists(placeholder))
-        CloudDownload::request(cloudDir() + QLatin1Char('/') + accountsFileName);
+    if (QFileInfo::exists(cloudDir() + QStringLiteral("/.accounts.json.icloud")))
+        CloudDownload::request(cloudFile());
 }
 
 bool Store::enableSync()
 {
-    if (!QFileInfo::exists(cloudRoot()))
+    if (!cloudAvailable())
         return false;
     prepareCloud();
-    const QString cloudFile = cloudDir() + QLatin1Char('/') + accountsFileName;
-    QList<Account> merged = readAccounts(cloudFile).value_or(QList<Account>{});
-    for (const Account& local : std::as_const(m_accounts)) {
-        const bool known =
-            std::any_of(merged.cbegin(), merged.cend(), [&](const Account& cloud) { return cloud.id == local.id; });
-        if (!known)
-            merged.append(local);
+    const QString path = cloudFile();
+    const FileRead read = readFile(path);
+    // Merging with a file that is not here yet would write the local list over it.
+    if (read.state == FileRead::State::Missing &&
+        QFileInfo::exists(cloudDir() + QStringLiteral("/.accounts.json.icloud"))) {
+        qWarning("Corvalink: iCloud Drive has not downloaded %s yet; sync can be switched on once it has",
+                 qPrintable(path));
+        return false;
+    }
+    QList<Account> cloud;
+    if (read.state == FileRead::State::Present) {
+        if (auto list = AccountsFile::decode(read.bytes)) {
+            m_known.insert(path, read.bytes);
+            cloud = std::move(*list);
+        }
     }
     Settings::setICloudSync(true);
-    m_accounts = std::move(merged);
-    save();
+    m_accounts = mergeById(std::move(cloud), m_accounts);
+    m_activePath = path;
+    write(path);
     startWatching();
     Q_EMIT accountsChanged();
     return true;
 }
 
+// The list in memory, which is the cloud's, goes to the local file. Records
+// written there by someone else since this store last knew it are kept too.
 void Store::disableSync()
 {
     Settings::setICloudSync(false);
-    save();
+    const QString path = activeFile();
+    if (m_known.contains(path)) {
+        if (auto outside = changedOutside(path, readFile(path)))
+            m_accounts = mergeById(m_accounts, *outside);
+    }
+    m_activePath = path;
+    write(path);
     startWatching();
 }
 
@@ -298,7 +386,7 @@ void Store::watchCloudPaths()
 {
     if (!m_watcher)
         return;
-    const QString file = cloudDir() + QLatin1Char('/') + accountsFileName;
+    const QString file = cloudFile();
     if (QFileInfo::exists(cloudDir()) && !m_watcher->directories().contains(cloudDir()))
         m_watcher->addPath(cloudDir());
     if (QFileInfo::exists(file) && !m_watcher->files().contains(file))

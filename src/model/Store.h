@@ -2,12 +2,14 @@
 
 #include "Account.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class QFileSystemWatcher;
@@ -33,6 +35,9 @@ public:
     const QString& baseDir() const { return m_baseDir; }
     QString profileDir(const QUuid& id) const;
     QString activeFile() const;
+    // Why the active file could not be read at the last reading; empty when it
+    // could, or when there is none yet.
+    const QString& readError() const { return m_readError; }
 
     void reload();
     void save();
@@ -46,6 +51,8 @@ public:
     // iCloud Drive.
     static QString cloudRoot();
     static QString cloudDir();
+    // Whether iCloud Drive is there: its root exists and is a mount point or holds something.
+    static bool cloudAvailable();
     bool syncing() const;
     bool enableSync();
     // What the General tab does when sync is switched off.
@@ -59,25 +66,34 @@ Q_SIGNALS:
     void accountsChanged();
 
 private:
-    // Nothing when the file is missing; a file that is there but cannot be read
-    // or decoded is remembered, so that it is copied aside before it is replaced.
-    std::optional<QByteArray> readBytes(const QString& path);
-    std::optional<QList<Account>> decode(const QString& path, const QByteArray& bytes);
-    std::optional<QList<Account>> readAccounts(const QString& path);
-    void take(QList<Account> accounts, QByteArray bytes);
+    struct FileRead {
+        enum class State { Missing, Unreadable, Present } state;
+        QByteArray bytes;
+        QString error;
+    };
+    // Changes the list and tells whether there is anything to save.
+    using Edit = std::function<bool(QList<Account>&)>;
+
+    static FileRead readFile(const QString& path);
+    // The file as it is on disk, when it changed since this store last read or wrote it.
+    std::optional<QList<Account>> changedOutside(const QString& path, const FileRead& read);
+    void change(const Edit& edit);
+    bool write(const QString& path);
     bool keepUnreadableCopy(const QString& path);
+    bool followActiveFile();
+    void announceLater();
     void prepareCloud();
-    static void removeStaleSaves(const QString& folder);
     void watchCloudPaths();
     void stopWatching();
 
     QString m_baseDir;
     QList<Account> m_accounts;
-    // A text of the accounts file whose decoding equals m_accounts.
-    QByteArray m_listBytes;
-    // A file that was there but could not be read or decoded; it is copied aside
-    // before the first save that would replace it.
-    QString m_unreadablePath;
+    // The file m_accounts was last read from or written to.
+    QString m_activePath;
+    // For each accounts file, the bytes this store last read from it (when they
+    // decoded) or wrote to it: anything else there was changed by someone else.
+    QHash<QString, QByteArray> m_known;
+    QString m_readError;
     QPointer<QFileSystemWatcher> m_watcher;
     QPointer<QTimer> m_pollTimer;
     std::chrono::milliseconds m_pollInterval{15000};

@@ -12,7 +12,6 @@
 #include "UI.h"
 
 #include <QDesktopServices>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QUrl>
@@ -21,7 +20,7 @@ namespace {
 
 bool iCloudDriveAvailable()
 {
-    return QFileInfo::exists(Store::cloudRoot());
+    return Store::cloudAvailable();
 }
 
 } // namespace

@@ -89,6 +89,46 @@ private Q_SLOTS:
         QCOMPARE(QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}, QDir::Files).size(), 1);
     }
 
+    void aFileBrieflyUnreadableAndBackAsItWasIsNotCopied()
+    {
+        writeAccounts({account(QStringLiteral("work"))});
+        const QByteArray original = TestEnvironment::readFile(file());
+        Store store(base());
+        TestEnvironment::writeFile(file(), original.left(20));
+        store.reload();
+        TestEnvironment::writeFile(file(), original);
+        store.append(account(QStringLiteral("new")));
+        QCOMPARE(QDir(base()).entryList({QStringLiteral("accounts.json.unreadable-*")}).size(), 0);
+        QCOMPARE(TestAccounts::labels(*AccountsFile::decode(TestEnvironment::readFile(file()))),
+                 (QStringList{QStringLiteral("work"), QStringLiteral("new")}));
+    }
+
+    // Another Corvalink (a "--open" run) or the user's editor changed the file
+    // since this store read it: each change lands on top of that, by id.
+    void changesMadeOutsideSinceTheLastReadAreKept()
+    {
+        const Account a = account(QStringLiteral("a")), b = account(QStringLiteral("b"));
+        writeAccounts({a, b});
+        Store store(base());
+        Store other(base());
+        other.markOpened(a);
+        const double stamped = *other.accounts().first().lastOpened;
+        other.append(account(QStringLiteral("restored")));
+
+        Account renamed = b;
+        renamed.label = QStringLiteral("b renamed");
+        store.update(renamed);
+        const auto saved = AccountsFile::decode(TestEnvironment::readFile(file()));
+        QCOMPARE(TestAccounts::labels(*saved), (QStringList{"a", "b renamed", "restored"}));
+        QCOMPARE(saved->first().lastOpened, std::optional<double>(stamped));
+
+        other.append(account(QStringLiteral("later")));
+        store.remove(a, false);
+        QCOMPARE(TestAccounts::labels(*AccountsFile::decode(TestEnvironment::readFile(file()))),
+                 (QStringList{"b renamed", "restored", "later"}));
+        QCOMPARE(TestAccounts::labels(store.accounts()), (QStringList{"b renamed", "restored", "later"}));
+    }
+
     void updateOfAnUnknownIdWritesNothing()
     {
         writeAccounts({account(QStringLiteral("work"))});

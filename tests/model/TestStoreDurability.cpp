@@ -98,19 +98,22 @@ private Q_SLOTS:
         QVERIFY(lastSaves.size() > 1); // the kills did land in different saves
 
         // Interrupted saves may leave their temporary files; the next start removes
-        // those that have not changed for a minute, and no others.
-        const QStringList leftovers = QDir(base).entryList({QStringLiteral("accounts.json.??????")}, QDir::Files);
-        const QString fresh = base + QStringLiteral("/accounts.json.Fresh1");
+        // those that have not changed for a minute, and nothing the user made.
+        const QStringList leftovers = QDir(base).entryList(QDir::Files | QDir::Hidden).filter("corvalink-save-");
+        const QString fresh = base + QStringLiteral("/.accounts.json.corvalink-save-Fresh1");
         TestEnvironment::writeFile(fresh, "{");
-        for (const QString& name : leftovers) {
-            QFile leftover(base + '/' + name);
-            QVERIFY(leftover.open(QIODevice::ReadWrite));
-            QVERIFY(
-                leftover.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-120), QFileDevice::FileModificationTime));
+        const QString backup = base + QStringLiteral("/accounts.json.backup");
+        TestEnvironment::writeFile(backup, "the user's copy");
+        for (const QString& name : leftovers + QStringList{QStringLiteral("accounts.json.backup")}) {
+            QFile old(base + '/' + name);
+            QVERIFY(old.open(QIODevice::ReadWrite));
+            QVERIFY(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-120), QFileDevice::FileModificationTime));
         }
         Store restarted(base);
-        QCOMPARE(QDir(base).entryList(QDir::Files | QDir::Hidden),
-                 (QStringList{QStringLiteral("accounts.json"), QStringLiteral("accounts.json.Fresh1")}));
+        QCOMPARE(QDir(base).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 (QStringList{QStringLiteral(".accounts.json.corvalink-save-Fresh1"), QStringLiteral("accounts.json"),
+                              QStringLiteral("accounts.json.backup")}));
+        QCOMPARE(TestEnvironment::readFile(backup), QByteArray("the user's copy"));
     }
 
     void theFileChangedUnderneathTheStore()

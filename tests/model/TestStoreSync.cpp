@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 // iCloud Drive sync against a folder at the iCloud Drive path in a temporary HOME.
 class TestStoreSync : public QObject {
@@ -42,14 +45,46 @@ private:
         QVERIFY(::rename(temporary.toLocal8Bit().constData(), file.toLocal8Bit().constData()) == 0);
     }
 
+    // iCloud Drive with something in it, as a synced drive always has.
+    static void makeDrive() { TestEnvironment::writeFile(Store::cloudRoot() + "/Documents/notes.txt", "notes"); }
+
+    // As an rclone mount gives it: a file system of its own (here a tmpfs that
+    // keeps its content between mounts) mounted on the root.
+    static QString driveBacking() { return TestEnvironment::home() + QStringLiteral("/drive"); }
+    static bool isMountPoint(const QString& path)
+    {
+        return QProcess::execute(QStringLiteral("mountpoint"), {QStringLiteral("-q"), path}) == 0;
+    }
+    static bool mount(const QStringList& arguments)
+    {
+        return QProcess::execute(QStringLiteral("mount"), arguments) == 0;
+    }
+    static bool mountDrive()
+    {
+        QDir().mkpath(driveBacking());
+        QDir().mkpath(Store::cloudRoot());
+        if (!isMountPoint(driveBacking()) && !mount({"-t", "tmpfs", "none", driveBacking()}))
+            return false;
+        return mount({QStringLiteral("--bind"), driveBacking(), Store::cloudRoot()});
+    }
+    static void unmountDrive() { QProcess::execute(QStringLiteral("umount"), {Store::cloudRoot()}); }
+
 private Q_SLOTS:
     void init()
     {
         m_dir = new QTemporaryDir;
         QDir(TestEnvironment::home() + QStringLiteral("/Library")).removeRecursively();
+        QDir(driveBacking()).removeRecursively();
         Settings::d().clear();
     }
-    void cleanup() { delete m_dir; }
+    void cleanup()
+    {
+        for (const QString& path : {Store::cloudRoot(), driveBacking()}) {
+            while (isMountPoint(path))
+                QProcess::execute(QStringLiteral("umount"), {path});
+        }
+        delete m_dir;
+    }
 
     void withoutICloudDriveNothingChanges()
     {
@@ -65,9 +100,33 @@ private Q_SLOTS:
         QVERIFY(!store.isWatching());
     }
 
+    void anEmptyFolderIsNotICloudDriveButAMountedOneIs()
+    {
+        // Where the drive would be mounted, but is not (yet): nothing goes there.
+        QDir().mkpath(Store::cloudRoot());
+        TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("a"))}));
+        Store store(base());
+        QVERIFY(!Store::cloudAvailable());
+        QVERIFY(!store.enableSync());
+        Settings::setICloudSync(true);
+        store.append(account(QStringLiteral("b")));
+        Store restarted(base());
+        restarted.reload();
+        QCOMPARE(labelsIn(localFile()), (QStringList{"a", "b"}));
+        QVERIFY(QDir(Store::cloudRoot()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        Settings::setICloudSync(false);
+
+        // An empty drive mounted there is iCloud Drive.
+        if (geteuid() != 0 || !mount({"-t", "tmpfs", "none", Store::cloudRoot()}))
+            QSKIP("mounting needs root; the mount point case is not covered here");
+        QVERIFY(Store::cloudAvailable());
+        QVERIFY(store.enableSync());
+        QCOMPARE(labelsIn(cloudFile()), (QStringList{"a", "b"}));
+    }
+
     void switchingOnWithoutACloudFileUploadsTheLocalList()
     {
-        QDir().mkpath(Store::cloudRoot());
+        makeDrive();
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("a"))}));
         const QByteArray local = TestEnvironment::readFile(localFile());
         Store store(base());
@@ -108,9 +167,43 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(Store::cloudDir() + '/' + copies.first()), garbage);
     }
 
+    void everyUnreadableFileIsCopiedAsideBeforeItIsReplaced()
+    {
+        const QByteArray localGarbage("[{\"id\": 1}]");
+        const QByteArray cloudGarbage("{ this is not an accounts list");
+        TestEnvironment::writeFile(localFile(), localGarbage);
+        TestEnvironment::writeFile(cloudFile(), cloudGarbage);
+        Store store(base());
+        QVERIFY(store.enableSync());
+        store.disableSync();
+        for (const auto& [folder, garbage] :
+             {std::pair{Store::cloudDir(), cloudGarbage}, std::pair{base(), localGarbage}}) {
+            const QStringList copies = QDir(folder).entryList({QStringLiteral("accounts.json.unreadable-*")});
+            QCOMPARE(copies.size(), 1);
+            QCOMPARE(TestEnvironment::readFile(folder + '/' + copies.first()), garbage);
+        }
+        QCOMPARE(labelsIn(localFile()), QStringList{});
+    }
+
+    void switchingOnWaitsForACloudFileNotYetDownloaded()
+    {
+        TestEnvironment::writeFile(Store::cloudDir() + "/.accounts.json.icloud", "placeholder");
+        TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("local"))}));
+        Store store(base());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not downloaded")));
+        QVERIFY(!store.enableSync());
+        QVERIFY(!Settings::iCloudSync());
+        QVERIFY(!QFileInfo::exists(cloudFile()));
+
+        // Once it has arrived, the two lists merge.
+        TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account(QStringLiteral("cloud"))}));
+        QVERIFY(store.enableSync());
+        QCOMPARE(labelsIn(cloudFile()), (QStringList{"cloud", "local"}));
+    }
+
     void outsideChangesArriveWithoutUserAction()
     {
-        QDir().mkpath(Store::cloudRoot());
+        makeDrive();
         Store store(base());
         QVERIFY(store.enableSync());
         QSignalSpy changed(&store, &Store::accountsChanged);
@@ -136,7 +229,7 @@ private Q_SLOTS:
 
     void thePollFindsWhatTheWatcherMissed()
     {
-        QDir().mkpath(Store::cloudRoot());
+        makeDrive();
         Store store(base());
         QVERIFY(store.enableSync());
         store.setPollInterval(std::chrono::milliseconds(200));
@@ -147,28 +240,47 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(TestAccounts::labels(store.accounts()), QStringList{"polled"}, 3000);
     }
 
-    void withICloudDriveGoneTheLocalFileIsUsed()
+    void theDriveGoingAndComingBackLosesNothing()
     {
-        QDir().mkpath(Store::cloudRoot());
-        TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("local")}));
+        // Without root, the drive's folder is moved away and back instead.
+        const bool mounted = geteuid() == 0 && mountDrive();
+        const auto unmountDrive = [&] {
+            if (mounted)
+                TestStoreSync::unmountDrive();
+            else
+                QVERIFY(QDir().rename(Store::cloudRoot(), driveBacking()));
+        };
+        const auto mountDrive = [&] {
+            return mounted ? TestStoreSync::mountDrive() : QDir().rename(driveBacking(), Store::cloudRoot());
+        };
+        if (!mounted)
+            makeDrive();
+        TestEnvironment::writeFile(localFile(), AccountsFile::encode({account(QStringLiteral("local"))}));
         Store store(base());
+        store.setPollInterval(std::chrono::milliseconds(100));
         QVERIFY(store.enableSync());
         store.append(account("cloud only"));
-        QDir(TestEnvironment::home() + QStringLiteral("/Library")).removeRecursively();
 
+        // Unmounted: the local file takes every account in memory.
+        unmountDrive();
         QVERIFY(Settings::iCloudSync());
         QVERIFY(!store.syncing());
-        QSignalSpy changed(&store, &Store::accountsChanged);
-        store.reload();
-        QCOMPARE(TestAccounts::labels(store.accounts()), QStringList{"local"});
-        QCOMPARE(changed.count(), 1);
-        store.append(account("later"));
-        QCOMPARE(labelsIn(localFile()), (QStringList{"local", "later"}));
+        QTRY_COMPARE(labelsIn(localFile()), (QStringList{"local", "cloud only"}));
+        store.append(account("while away"));
+        QCOMPARE(labelsIn(localFile()), (QStringList{"local", "cloud only", "while away"}));
+
+        // Mounted again: the cloud file takes what was added meanwhile.
+        QVERIFY(mountDrive());
+        QTRY_COMPARE(labelsIn(cloudFile()), (QStringList{"local", "cloud only", "while away"}));
+        QCOMPARE(TestAccounts::labels(store.accounts()), (QStringList{"local", "cloud only", "while away"}));
+
+        store.disableSync();
+        QCOMPARE(labelsIn(localFile()), (QStringList{"local", "cloud only", "while away"}));
     }
 
     void switchingOffWritesTheLocalFileAndStopsWatching()
     {
-        QDir().mkpath(Store::cloudRoot());
+        makeDrive();
         TestEnvironment::writeFile(cloudFile(), AccountsFile::encode({account("cloud")}));
         TestEnvironment::writeFile(localFile(), AccountsFile::encode({account("local")}));
         Store store(base());

@@ -121,6 +121,7 @@ private Q_SLOTS:
     void syncSwitchFollowsICloudDrive()
     {
         Settings::setICloudSync(true);
+        QDir().mkpath(Store::cloudRoot()); // where the drive would be mounted, with nothing mounted
         SwitchButton* sync = control<SwitchButton>("Sync with iCloud Drive");
         QVERIFY(!sync->isEnabled());
         QVERIFY(!sync->isChecked());
@@ -129,7 +130,7 @@ private Q_SLOTS:
                                                "Settings."));
 
         Settings::setICloudSync(false);
-        QDir().mkpath(Store::cloudRoot());
+        TestEnvironment::writeFile(Store::cloudRoot() + "/Documents/notes.txt", "mounted");
         sync = control<SwitchButton>("Sync with iCloud Drive");
         QVERIFY(sync->isEnabled());
         QVERIFY(WidgetFinder::label(general(), "Your accounts appear on every computer signed in to the same "
@@ -144,7 +145,7 @@ private Q_SLOTS:
         QCOMPARE(Feedback::beepCount(), beeps + 1);
         QVERIFY(!Settings::iCloudSync());
 
-        QDir().mkpath(Store::cloudRoot());
+        TestEnvironment::writeFile(Store::cloudRoot() + "/Documents/notes.txt", "mounted");
         sync->click();
         QVERIFY(sync->isChecked());
         QVERIFY(Store::shared().syncing());

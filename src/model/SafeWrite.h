@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Whole-file replacement that readers and crashes never see half done: the new
+// content goes to a temporary file beside the target, is flushed to disk and
+// renamed over it. The temporary names are unmistakably ours, so that the
+// clean-up of interrupted saves never touches a file the user made.
+namespace SafeWrite {
+
+// False with the reason in `error` when the target keeps its old content.
+bool write(const QString& path, const QByteArray& bytes, QString* error);
+
+// Removes the temporary files of saves to `path` that were cut short (the
+// process killed, the machine off): ours, and unchanged for a minute.
+void removeLeftovers(const QString& path);
+
+} // namespace SafeWrite
