@@ -13,6 +13,17 @@
 
 namespace {
 
+// A list that could not be read is not an empty one: say so, and touch nothing.
+bool reportUnreadableAccounts()
+{
+    const Store& store = Store::shared();
+    if (store.readError().isEmpty())
+        return false;
+    QTextStream(stderr) << "corvalink: the accounts file " << store.activeFile()
+                        << " could not be read: " << store.readError() << '\n';
+    return true;
+}
+
 // --list, --help and --version need no display.
 int runWithoutDisplay(const CommandLine::Request& request)
 {
@@ -26,6 +37,8 @@ int runWithoutDisplay(const CommandLine::Request& request)
         out << "Corvalink " << CORVALINK_VERSION << '\n';
         return 0;
     case CommandLine::Mode::List:
+        if (reportUnreadableAccounts())
+            return 2;
         out << CommandLine::listing(Store::shared().accounts());
         return 0;
     default:
@@ -36,6 +49,8 @@ int runWithoutDisplay(const CommandLine::Request& request)
 
 int openFromCommandLine(QApplication& app, const QString& key)
 {
+    if (reportUnreadableAccounts())
+        return 2;
     const auto lookup = CommandLine::find(Store::shared().accounts(), key);
     if (!lookup.account) {
         QTextStream(stderr) << "corvalink: " << lookup.error << '\n';

@@ -189,6 +189,20 @@ private Q_SLOTS:
         QVERIFY(ambiguous.err.contains("2 accounts are labelled \"work\""));
         QCOMPARE(TestEnvironment::readFile(accountsFile()), before);
 
+        // An unreadable file is not an empty list, and it stays as it is.
+        const QByteArray corrupt = before.left(before.size() / 2);
+        TestEnvironment::writeFile(accountsFile(), corrupt);
+        for (const QStringList& arguments : {QStringList{"--list"}, QStringList{"--open", "perso"}}) {
+            const auto unreadable = m_driver->run(arguments);
+            QCOMPARE(unreadable.exitCode, 2);
+            QVERIFY2(unreadable.err.contains("could not be read") && unreadable.err.contains(accountsFile().toUtf8()) &&
+                         unreadable.err.contains("not valid JSON"),
+                     unreadable.err.constData());
+            QVERIFY(unreadable.out.isEmpty());
+        }
+        QCOMPARE(TestEnvironment::readFile(accountsFile()), corrupt);
+        TestEnvironment::writeFile(accountsFile(), before);
+
         QCOMPARE(m_driver->run({QStringLiteral("--version")}).out.trimmed(), QByteArray("Corvalink 0.1.0"));
         QVERIFY(m_driver->run({QStringLiteral("--help")}).out.contains("--open KEY"));
     }
