@@ -53,8 +53,10 @@ QString entryPath()
 
 bool isEnabled()
 {
+    // Desktops switch an entry off with either key.
     const auto keys = readDesktopEntry(entryPath());
-    return isOurs(keys) && keys.value(QStringLiteral("Hidden")) != QLatin1String("true");
+    return isOurs(keys) && keys.value(QStringLiteral("Hidden")) != QLatin1String("true") &&
+           keys.value(QStringLiteral("X-GNOME-Autostart-enabled")) != QLatin1String("false");
 }
 
 QString quotedExec(const QString& executable)
@@ -96,6 +98,10 @@ void setLaunchAtLogin(bool enabled)
     if (!enabled) {
         if (QFile::exists(path) && isOurs(readDesktopEntry(path)) && !QFile::remove(path))
             logFailure(QStringLiteral("cannot remove %1").arg(path));
+        return;
+    }
+    if (QFile::exists(path) && !isOurs(readDesktopEntry(path))) {
+        logFailure(QStringLiteral("%1 is the user's own entry; it is left as it is").arg(path));
         return;
     }
     const QString folder = QFileInfo(path).path();

@@ -102,21 +102,28 @@ private Q_SLOTS:
         QVERIFY(!LoginItem::isEnabled());
     }
 
-    void hiddenOrForeignEntriesAreNotEnabled()
+    void switchedOffOrForeignEntriesAreNotEnabled()
     {
-        LoginItem::setLaunchAtLogin(true);
-        QFile file(LoginItem::entryPath());
-        QVERIFY(file.open(QIODevice::Append));
-        file.write("Hidden=true\n");
-        file.close();
-        QVERIFY(!LoginItem::isEnabled());
+        for (const char* off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"}) {
+            LoginItem::setLaunchAtLogin(true);
+            QFile file(LoginItem::entryPath());
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(off);
+            file.close();
+            QVERIFY2(!LoginItem::isEnabled(), off);
+        }
 
-        // Someone else's entry of the same name is neither ours to report nor to delete.
+        // Someone else's entry of the same name is neither ours to report, nor to
+        // delete, nor to overwrite.
         const QByteArray foreign("[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
         TestEnvironment::writeFile(LoginItem::entryPath(), foreign);
         QVERIFY(!LoginItem::isEnabled());
         LoginItem::setLaunchAtLogin(false);
         QCOMPARE(TestEnvironment::readFile(LoginItem::entryPath()), foreign);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Launch at login failed: .+own entry")));
+        LoginItem::setLaunchAtLogin(true);
+        QCOMPARE(TestEnvironment::readFile(LoginItem::entryPath()), foreign);
+        QVERIFY(!LoginItem::isEnabled());
         QFile::remove(LoginItem::entryPath());
     }
 
