@@ -9,6 +9,8 @@
 #include <QHash>
 #include <QProcess>
 
+#include <algorithm>
+
 namespace {
 
 const QHash<QString, QStringList>& linuxExecutables()
@@ -45,6 +47,16 @@ const QHash<QString, QStringList>& linuxExecutables()
          {QStringLiteral("ungoogled-chromium"), QStringLiteral("io.github.ungoogled_software.ungoogled_chromium")}},
     };
     return table;
+}
+
+// Chromium trims white space from each argument before it looks for switches,
+// and a control character has no business in an address.
+bool couldBeReadAsSwitch(const QString& url)
+{
+    if (std::any_of(url.cbegin(), url.cend(), [](QChar c) { return c.category() == QChar::Other_Control; }))
+        return true;
+    const auto text = std::find_if(url.cbegin(), url.cend(), [](QChar c) { return !c.isSpace(); });
+    return text != url.cend() && *text == QLatin1Char('-');
 }
 
 bool isExecutableFile(const QString& path)
@@ -156,10 +168,10 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
 
 bool open(const Account& account)
 {
-    // The URL comes from a file anyone may have edited; a leading "-" would turn
-    // it into a browser switch.
-    if (account.url.startsWith(QLatin1Char('-'))) {
-        qWarning("Corvalink: refused to open %s: its URL begins with \"-\"", qPrintable(account.idText()));
+    // The URL comes from a file anyone may have edited or synced.
+    if (couldBeReadAsSwitch(account.url)) {
+        qWarning("Corvalink: refused to open %s in a browser: its URL could be read as a browser switch",
+                 qPrintable(account.idText()));
         return false;
     }
     const auto browser = resolveBrowser(account);
@@ -171,8 +183,14 @@ bool open(const Account& account)
 
     const QString profile = Store::shared().profileDir(account.id);
     // Both the profiles folder and the account's own are private to the user.
-    Paths::makePrivateDir(QFileInfo(profile).path());
-    Paths::makePrivateDir(profile);
+    // Without its own folder the browser would use its default profile and mix
+    // this account's logins with the user's everyday ones.
+    if (!Paths::makePrivateDir(QFileInfo(profile).path()) || !Paths::makePrivateDir(profile)) {
+        qWarning("Corvalink: the profile folder %s cannot be made private and writable, so %s is not opened in a "
+                 "browser",
+                 qPrintable(profile), qPrintable(account.idText()));
+        return false;
+    }
 
     const QStringList arguments = launchArguments(account, *browser, profile);
     const QStringList browserArguments = arguments.mid(arguments.indexOf(QStringLiteral("--args")) + 1);

@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace Paths {
 
@@ -13,10 +16,12 @@ QString dataFolder()
 
 bool makePrivateDir(const QString& path)
 {
-    if (!QDir().mkpath(path))
-        return false;
+    QDir().mkpath(path);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return true;
+    const QFileInfo folder(path);
+    return folder.isDir() && folder.isWritable() && folder.ownerId() == ::getuid() &&
+           (folder.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::WriteOther | QFile::ExeOther)) == 0;
 }
 
 QString withTilde(const QString& path)

@@ -8,7 +8,8 @@ namespace Paths {
 QString dataFolder();
 
 // Creates the folder with its parents and makes the folder itself private to
-// the user (0700). Returns whether the folder exists afterwards.
+// the user (0700). Returns whether it is now a folder of the user's, writable
+// and private: anything else (a file in its place, a full disk) is not.
 bool makePrivateDir(const QString& path);
 
 // The path with the home folder written as "~".

@@ -5,6 +5,8 @@
 #include "TestHttpServer.h"
 
 #include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 
 // The product's promise with a real browser: Debian's Chromium, headless,
 // started by the launcher with each account's own profile folder.
@@ -60,6 +62,47 @@ private Q_SLOTS:
         // A third account has no session at all.
         openAndWait(account(QStringLiteral("carol")), QStringLiteral("/whoami"));
         QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
+    }
+
+    void aUrlThatChromiumWouldReadAsASwitchRunsNothing()
+    {
+        // A program that leaves a mark when Chromium runs it as its utility prefix.
+        const QString program = TestEnvironment::home() + QStringLiteral("/leave-mark");
+        TestEnvironment::writeFile(program, "#!/bin/sh\n: > \"$0.ran\"\nexec \"$@\"\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString switchText = QStringLiteral("--utility-cmd-prefix=") + program;
+        const QStringList urls{QLatin1Char(' ') + switchText, QStringLiteral("\t\n") + switchText,
+                               QStringLiteral("\u00A0\u2003") + switchText, QStringLiteral("\x01") + switchText,
+                               QStringLiteral("https://example.org/\x7F")};
+        Account a = account(QStringLiteral("mallory"));
+        for (const QString& url : urls) {
+            a.url = url;
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("could be read as a browser switch")));
+            QVERIFY2(!BrowserLauncher::open(a), qPrintable(url));
+        }
+        QTest::qWait(3000);
+        QVERIFY(!QFileInfo::exists(program + QStringLiteral(".ran")));
+        QVERIFY(!QFileInfo::exists(Store::shared().profileDir(a.id)));
+
+        // The same text handed to Chromium does run the program: the check above means something.
+        const QStringList headless = Settings::extraArgs().split(' ');
+        QProcess::execute(BrowserLauncher::findExecutable(QStringLiteral("Chromium")),
+                          headless + QStringList{"--user-data-dir=" + TestEnvironment::home() + "/control",
+                                                 urls.first(), QStringLiteral("about:blank")});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program + QStringLiteral(".ran")), 30000);
+    }
+
+    void aProfileFolderThatCannotBeMadeStartsNoBrowser()
+    {
+        Account a = account(QStringLiteral("blocked"));
+        a.url = m_server.url(QStringLiteral("/blocked"));
+        const QString profile = Store::shared().profileDir(a.id);
+        TestEnvironment::writeFile(profile, "a file in the folder's place");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot be made private and writable")));
+        QVERIFY(!BrowserLauncher::open(a));
+        QTest::qWait(3000);
+        QCOMPARE(m_server.countFor(QStringLiteral("/blocked")), 0);
+        QCOMPARE(TestEnvironment::readFile(profile), QByteArray("a file in the folder's place"));
     }
 };
 
