@@ -12,6 +12,11 @@
 
 namespace {
 
+// How long a window may take to close (its profile writes the cookies out),
+// and then to stop once asked to.
+constexpr int closeGraceMs = 5000;
+constexpr int stopGraceMs = 2000;
+
 QHash<QUuid, WebFallbackWindow*>& windows()
 {
     static QHash<QUuid, WebFallbackWindow*> table;
@@ -35,13 +40,23 @@ WebFallbackWindow::WebFallbackWindow(const Account& account)
     : m_id(account.id)
     , m_process(new QProcess(this))
 {
+    connect(m_process, &QProcess::started, this, [this] {
+        m_started = true;
+        Q_EMIT shown();
+    });
     connect(m_process, &QProcess::finished, this, [this](int status, QProcess::ExitStatus how) {
         if (how == QProcess::CrashExit || status != 0)
             qWarning("Corvalink: the web window of %s ended with status %d%s", qPrintable(Account::idText(m_id)),
                      status, how == QProcess::CrashExit ? " (crashed)" : "");
-        windows().remove(m_id);
-        Q_EMIT closed();
-        deleteLater();
+        forget(true);
+    });
+    // A start failure is reported here, never through finished.
+    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        qWarning("Corvalink: the web window of %s could not be started: %s", qPrintable(Account::idText(m_id)),
+                 qPrintable(m_process->errorString()));
+        forget(false);
     });
     start(account);
 }
@@ -50,6 +65,15 @@ WebFallbackWindow::~WebFallbackWindow()
 {
     if (windows().value(m_id) == this)
         windows().remove(m_id);
+}
+
+void WebFallbackWindow::forget(bool wasShown)
+{
+    if (windows().value(m_id) != this)
+        return;
+    windows().remove(m_id);
+    Q_EMIT closed(wasShown && m_started);
+    deleteLater();
 }
 
 QStringList WebFallbackWindow::helperArguments(const Account& account)
@@ -67,17 +91,17 @@ QStringList WebFallbackWindow::helperArguments(const Account& account)
 void WebFallbackWindow::start(const Account& account)
 {
     const QString helper = helperPath();
-    if (helper.isEmpty()) {
-        qWarning("Corvalink: corvalink-web is not installed, so %s cannot open in a web window",
-                 qPrintable(account.idText()));
-        QTimer::singleShot(0, this, [this] {
-            windows().remove(m_id);
-            Q_EMIT closed();
-            deleteLater();
-        });
+    const QString data = dataDir(account.id);
+    QString problem;
+    if (helper.isEmpty())
+        problem = QStringLiteral("corvalink-web is not installed");
+    else if (!Paths::makePrivateDir(QFileInfo(data).path()) || !Paths::makePrivateDir(data))
+        problem = QStringLiteral("its web data folder %1 cannot be made private and writable").arg(data);
+    if (!problem.isEmpty()) {
+        qWarning("Corvalink: %s cannot open in a web window: %s", qPrintable(account.idText()), qPrintable(problem));
+        QTimer::singleShot(0, this, [this] { forget(false); });
         return;
     }
-    Paths::makePrivateDir(dataDir(account.id));
     m_process->setProcessChannelMode(QProcess::ForwardedChannels);
     m_process->start(helper, helperArguments(account));
 }
@@ -98,8 +122,27 @@ const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open()
 
 void WebFallbackWindow::closeAll()
 {
-    for (WebFallbackWindow* window : windows())
+    const QList<WebFallbackWindow*> all = windows().values();
+    for (WebFallbackWindow* window : all)
         window->close();
+    for (WebFallbackWindow* window : all) {
+        if (!window->waitForEnd())
+            qWarning("Corvalink: the web window of %s did not close", qPrintable(Account::idText(window->m_id)));
+    }
+}
+
+// Blocks: for quitting, when no event loop will run again.
+bool WebFallbackWindow::waitForEnd()
+{
+    if (m_process->state() == QProcess::NotRunning)
+        return true;
+    if (m_process->waitForFinished(closeGraceMs))
+        return true;
+    m_process->terminate();
+    if (m_process->waitForFinished(stopGraceMs))
+        return true;
+    m_process->kill();
+    return m_process->waitForFinished(stopGraceMs);
 }
 
 QString WebFallbackWindow::dataDir(const QUuid& id)
@@ -107,31 +150,53 @@ QString WebFallbackWindow::dataDir(const QUuid& id)
     return Store::shared().baseDir() + QStringLiteral("/webdata/") + Account::idText(id);
 }
 
+QString WebFallbackWindow::engineDir(const QUuid& id)
+{
+    return Store::shared().baseDir() + QStringLiteral("/QtWebEngine/") + Account::idText(id);
+}
+
 void WebFallbackWindow::raise()
 {
-    m_process->write("raise\n");
+    if (!m_closing)
+        m_process->write("raise\n");
 }
 
 void WebFallbackWindow::close()
 {
+    if (m_closing || m_process->state() == QProcess::NotRunning)
+        return;
+    m_closing = true;
+    // The end of its input closes the helper's window too, should the line be lost.
     m_process->write("close\n");
+    m_process->closeWriteChannel();
+    QTimer::singleShot(closeGraceMs, m_process, [process = m_process] {
+        process->terminate();
+        QTimer::singleShot(stopGraceMs, process, &QProcess::kill);
+    });
 }
 
 namespace WKWebsiteDataStoreHelper {
 
 void remove(const QUuid& id, std::function<void(const QString& error)> done)
 {
-    // A window's process holds the profile; once it has ended, nothing does.
-    const QString error =
-        windows().contains(id) ? QObject::tr("A web window of this account is still open.") : QString();
-    const QString path = WebFallbackWindow::dataDir(id);
-    QTimer::singleShot(0, [error, path, done] {
-        QString outcome = error;
-        if (outcome.isEmpty() && QFileInfo::exists(path) && !QDir(path).removeRecursively())
-            outcome = QObject::tr("Could not delete %1.").arg(path);
+    // A helper holds the data while it runs; once it has ended, nothing does.
+    const auto removeNow = [id, done] {
+        QString error;
+        for (const QString& path : {WebFallbackWindow::dataDir(id), WebFallbackWindow::engineDir(id)}) {
+            if (QFileInfo::exists(path) && !QDir(path).removeRecursively() && error.isEmpty())
+                error = QObject::tr("Could not delete %1.").arg(path);
+        }
+        if (!error.isEmpty())
+            qWarning("Corvalink: %s", qPrintable(error));
         if (done)
-            done(outcome);
-    });
+            done(error);
+    };
+    if (WebFallbackWindow* window = windows().value(id)) {
+        QObject::connect(window, &WebFallbackWindow::closed, window, [removeNow] { QTimer::singleShot(0, removeNow); });
+        window->close();
+        return;
+    }
+    QTimer::singleShot(0, removeNow);
 }
 
 } // namespace WKWebsiteDataStoreHelper

@@ -25,36 +25,52 @@ public:
     // Opens the account's window, or raises the one already open.
     static void show(const Account& account);
 
-    // The windows open now, by account id. An entry exists exactly while its window does.
+    // The windows open now, by account id. An entry exists exactly while its
+    // helper runs or is starting.
     static const QHash<QUuid, WebFallbackWindow*>& open();
 
-    // Closes every window, as quitting the app does.
+    // Asks every window to close and waits for their helpers to end, as quitting
+    // the app does; a helper that does not end in time is stopped.
     static void closeAll();
 
     // Where the account's cookies, storage and cache live.
     static QString dataDir(const QUuid& id);
+    // The web engine's own folder for the account, beside dataDir's parent.
+    static QString engineDir(const QUuid& id);
 
     // The helper's command line for the account (the URL only when it parses as an absolute address).
     static QStringList helperArguments(const Account& account);
 
+    // Whether the helper is up and shows the window.
+    bool isShown() const { return m_started; }
+
     void raise();
+    // Asks the window to close; its helper is stopped if it has not ended a few seconds later.
     void close();
 
 Q_SIGNALS:
-    void closed();
+    // The helper is up and shows the window.
+    void shown();
+    // The window is gone. `wasShown` is false when its helper never started.
+    void closed(bool wasShown);
 
 private:
     void start(const Account& account);
+    void forget(bool wasShown);
+    bool waitForEnd();
 
     QUuid m_id;
     QProcess* m_process;
+    bool m_started = false;
+    bool m_closing = false;
 };
 
 // Deletes an account's in-app web data.
 namespace WKWebsiteDataStoreHelper {
 
-// Asynchronous: calls done once the data is gone, with an empty text, or with
-// the reason it could not be deleted (a window of the account is still open, say).
+// Asynchronous: closes the account's window if one is open and waits for its
+// helper to end, then deletes the data; calls done with an empty text, or with
+// the reason the data could not be deleted.
 void remove(const QUuid& id, std::function<void(const QString& error)> done = {});
 
 } // namespace WKWebsiteDataStoreHelper

@@ -146,18 +146,61 @@ private Q_SLOTS:
         showAndWaitForPage(bob);
         QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral("session=bob"));
 
-        // Removal refuses while the window is open, and deletes the session once it is closed.
-        QVERIFY(removeAndWait(alice.id).contains(QStringLiteral("open")));
-        closeAndWait(alice.id);
-        QVERIFY(QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
+        // Removal with the window open closes it, waits for its helper, then deletes
+        // the session and the engine's own folder of the account.
+        QVERIFY(QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
         QCOMPARE(removeAndWait(alice.id), QString());
+        QVERIFY(!WebFallbackWindow::open().contains(alice.id));
+        QVERIFY(windowsTitled("Claude \u2013 alice").isEmpty());
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
 
         showAndWaitForPage(alice);
         QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
         closeAndWait(alice.id);
         closeAndWait(bob.id);
         QCOMPARE(QFileInfo(WebFallbackWindow::dataDir(bob.id)).permissions() & 0x0077, QFileDevice::Permissions());
+    }
+
+    void quittingClosesEveryWindowAndWaitsForIt()
+    {
+        // A folder left open to others by an earlier version is made private.
+        const QString webdata = Store::shared().baseDir() + QStringLiteral("/webdata");
+        QDir().mkpath(webdata);
+        QFile::setPermissions(webdata, QFileDevice::Permissions(0x7755));
+        const Account a = account(QStringLiteral("one"), QStringLiteral("/q1"));
+        const Account b = account(QStringLiteral("two"), QStringLiteral("/q2"));
+        showAndWaitForPage(a);
+        showAndWaitForPage(b);
+        QCOMPARE(QFileInfo(webdata).permissions() & 0x0077, QFileDevice::Permissions());
+
+        WebFallbackWindow::closeAll(); // what quitting runs, with no event loop after it
+        QVERIFY(WebFallbackWindow::open().isEmpty());
+        QVERIFY(windowsTitled("Claude \u2013 one").isEmpty());
+        QVERIFY(windowsTitled("Claude \u2013 two").isEmpty());
+    }
+
+    // The helper's input ends when its parent dies, however it dies; a second
+    // helper on the same web data refuses to start.
+    void aHelperLeftAloneClosesAndNoTwoShareAStore()
+    {
+        const Account a = account(QStringLiteral("orphan"), QStringLiteral("/orphan"));
+        showAndWaitForPage(a);
+        QProcess second;
+        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvalink-web"),
+                     WebFallbackWindow::helperArguments(a));
+        QVERIFY(second.waitForFinished(10000));
+        QCOMPARE(second.exitCode(), 3);
+        QVERIFY(second.readAllStandardError().contains("already uses"));
+        closeAndWait(a.id);
+
+        QProcess orphan;
+        orphan.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvalink-web"),
+                     WebFallbackWindow::helperArguments(a));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowsTitled("Claude \u2013 orphan").isEmpty(), 30000);
+        orphan.closeWriteChannel();
+        QVERIFY(orphan.waitForFinished(10000));
+        QCOMPARE(orphan.exitCode(), 0);
     }
 
     void removingAnAccountThatNeverHadWebDataSucceeds() { QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); }

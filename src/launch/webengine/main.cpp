@@ -1,13 +1,16 @@
 // corvalink-web: shows one account's in-app web window. The tray app starts one
 // per open window, so that it never carries the web engine itself. Commands on
-// standard input, one per line: "raise" and "close".
+// standard input, one per line: "raise" and "close"; the end of the input closes
+// the window as well.
 #include "WebWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLockFile>
 #include <QSocketNotifier>
 #include <QUrl>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace {
@@ -19,9 +22,11 @@ void listenForCommands(WebWindow* window)
         char buffer[256];
         const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (size <= 0) {
-            // The tray app is gone: nothing can ask for this window any more, but the
-            // user may still be logging in, so it stays open.
+            // The tray app is gone (it quit, crashed or was killed): nothing could
+            // close this window or tell a later one that this store is live, so it
+            // closes now, and its profile writes its cookies out as it goes.
             notifier->setEnabled(false);
+            window->close();
             return;
         }
         const QByteArray commands(buffer, size);
@@ -55,6 +60,13 @@ int main(int argc, char** argv)
     parser.process(app);
     if (!parser.isSet(profile) || !parser.isSet(storage))
         parser.showHelp(2);
+
+    // One engine per store: a second helper on the same folder would corrupt it.
+    QLockFile lock(parser.value(storage) + QStringLiteral("/corvalink-web.lock"));
+    if (!lock.tryLock(0)) {
+        std::fprintf(stderr, "corvalink-web: another window already uses %s\n", qPrintable(parser.value(storage)));
+        return 3;
+    }
 
     WebWindow window(parser.value(profile), parser.value(storage));
     window.setWindowTitle(parser.value(title));
