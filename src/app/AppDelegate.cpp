@@ -1,15 +1,15 @@
 #include "AppDelegate.h"
 
 #include "AccountOpener.h"
-#include "Alert.h"
+#include "AccountRemoval.h"
 #include "CommandLine.h"
 #include "HotKey.h"
+#include "OpenRequest.h"
 #include "Settings.h"
 #include "SettingsWindowController.h"
 #include "StatusMenu.h"
 #include "Store.h"
 #include "Symbols.h"
-#include "WebFallbackWindow.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -151,17 +151,8 @@ void AppDelegate::openAccount(const Account& account)
 
 void AppDelegate::removeAccount(const Account& account)
 {
-    const int answer = Alert::run(
-        QStringLiteral("Remove ") + account.siteName + QStringLiteral(" \u2013 ") + account.label + QLatin1Char('?'),
-        QStringLiteral("Deleting the saved session means you'll have to log in again if you re-add it."),
-        {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"), QStringLiteral("Cancel")});
-    if (answer == Alert::firstButton) {
-        Store::shared().remove(account, true);
-        // The outcome does not matter: the account is gone from the list already.
-        WKWebsiteDataStoreHelper::remove(account.id);
-    } else if (answer == Alert::firstButton + 1) {
-        Store::shared().remove(account, false);
-    }
+    AccountRemoval::confirmAndRemove(
+        account, QStringLiteral("Deleting the saved session means you'll have to log in again if you re-add it."));
 }
 
 void AppDelegate::showAdd()
@@ -179,8 +170,14 @@ void AppDelegate::showAbout()
     SettingsWindowController::shared().show(2);
 }
 
-void AppDelegate::handleArguments(const QStringList& arguments)
+void AppDelegate::handleArguments(const QStringList& arguments, const SingleInstance::Reply& reply)
 {
+    const CommandLine::Request request = CommandLine::parse(arguments);
+    if (request.mode == CommandLine::Mode::Open) {
+        OpenRequest::run(request.key, reply);
+        return;
+    }
     if (arguments.contains(QStringLiteral("--settings")))
         SettingsWindowController::shared().show();
+    reply({});
 }

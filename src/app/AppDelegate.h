@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Account.h"
+#include "SingleInstance.h"
 
 #include <QMenu>
 #include <QObject>
@@ -36,8 +37,8 @@ public:
     // Opens the menu at the mouse pointer, as a click on the icon does.
     void popUpMenu();
 
-    // Arguments a later start handed over.
-    void handleArguments(const QStringList& arguments);
+    // Arguments a later start handed over, and how to answer it.
+    void handleArguments(const QStringList& arguments, const SingleInstance::Reply& reply);
 
     QSystemTrayIcon* statusItem() const { return m_statusItem; }
     QMenu* menu() const { return m_menu; }

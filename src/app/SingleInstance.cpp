@@ -4,28 +4,17 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
+#include <QPointer>
 #include <QStandardPaths>
 
 #include <unistd.h>
 
 namespace {
 
-constexpr int timeoutMs = 1000;
-
-bool handOver(const QString& path, const QStringList& arguments)
-{
-    QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    QByteArray message;
-    QDataStream stream(&message, QIODevice::WriteOnly);
-    stream << arguments;
-    socket.write(message);
-    socket.waitForBytesWritten(timeoutMs);
-    socket.disconnectFromServer();
-    return true;
-}
+constexpr int connectTimeoutMs = 1000;
+// Opening an account in a web window answers once its helper is up.
+constexpr int answerTimeoutMs = 60000;
 
 } // namespace
 
@@ -42,10 +31,41 @@ QString SingleInstance::socketPath()
     return folder + QStringLiteral("/corvalink-") + QString::number(getuid()) + QStringLiteral(".socket");
 }
 
+std::optional<SingleInstance::Answer> SingleInstance::handOver(const QStringList& arguments)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(connectTimeoutMs))
+        return std::nullopt;
+    QByteArray message;
+    QDataStream out(&message, QIODevice::WriteOnly);
+    out << arguments;
+    socket.write(message);
+    socket.waitForBytesWritten(connectTimeoutMs);
+
+    QDataStream stream(&socket);
+    Answer answer;
+    for (;;) {
+        stream.startTransaction();
+        qint32 status = 0;
+        stream >> status >> answer.message;
+        if (stream.commitTransaction()) {
+            answer.status = status;
+            return answer;
+        }
+        if (!socket.waitForReadyRead(answerTimeoutMs))
+            return Answer{1, QStringLiteral("The running Corvalink did not answer.")};
+    }
+}
+
 bool SingleInstance::becomePrimary(const QStringList& arguments)
 {
     const QString path = socketPath();
-    if (handOver(path, arguments))
+    // Held from the look for a running instance until this one listens.
+    QLockFile startLock(path + QStringLiteral(".lock"));
+    if (!startLock.lock())
+        qWarning("Corvalink: cannot lock %s.lock; another start may run at the same time", qPrintable(path));
+    if (handOver(arguments))
         return false;
     // Nobody answered: whatever is left at the path is from an instance that died.
     QLocalServer::removeServer(path);
@@ -66,8 +86,22 @@ void SingleInstance::acceptConnection()
             stream.startTransaction();
             QStringList arguments;
             stream >> arguments;
-            if (stream.commitTransaction())
-                Q_EMIT argumentsReceived(arguments);
+            if (!stream.commitTransaction())
+                return;
+            const QPointer<QLocalSocket> asker(socket);
+            const Reply reply = [asker](const Answer& answer) {
+                if (!asker)
+                    return;
+                QByteArray bytes;
+                QDataStream out(&bytes, QIODevice::WriteOnly);
+                out << qint32(answer.status) << answer.message;
+                asker->write(bytes);
+                asker->flush();
+            };
+            if (m_handler)
+                m_handler(arguments, reply);
+            else
+                reply({});
         });
     }
 }

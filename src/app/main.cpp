@@ -1,6 +1,6 @@
-#include "AccountOpener.h"
 #include "AppDelegate.h"
 #include "CommandLine.h"
+#include "OpenRequest.h"
 #include "SingleInstance.h"
 #include "Store.h"
 #include "WebFallbackWindow.h"
@@ -22,6 +22,13 @@ bool reportUnreadableAccounts()
     QTextStream(stderr) << "corvalink: the accounts file " << store.activeFile()
                         << " could not be read: " << store.readError() << '\n';
     return true;
+}
+
+int report(const SingleInstance::Answer& answer)
+{
+    if (!answer.message.isEmpty())
+        QTextStream(stderr) << "corvalink: " << answer.message << '\n';
+    return answer.status;
 }
 
 // --list, --help and --version need no display.
@@ -47,22 +54,26 @@ int runWithoutDisplay(const CommandLine::Request& request)
     }
 }
 
+// One process writes the accounts file and one window shows an account: the
+// running instance's. Without one, this run opens the account itself and, for a
+// web window, lives as long as the window.
 int openFromCommandLine(QApplication& app, const QString& key)
 {
-    if (reportUnreadableAccounts())
-        return 2;
-    const auto lookup = CommandLine::find(Store::shared().accounts(), key);
-    if (!lookup.account) {
-        QTextStream(stderr) << "corvalink: " << lookup.error << '\n';
-        return 2;
-    }
-    if (AccountOpener::open(*lookup.account) == AccountOpener::Outcome::Browser)
-        return 0;
-    // The in-app web window is open: live until it is closed.
-    WebFallbackWindow* window = WebFallbackWindow::open().value(lookup.account->id);
-    if (!window)
-        return 1;
-    QObject::connect(window, &WebFallbackWindow::closed, &app, &QCoreApplication::quit);
+    if (const auto answer =
+            SingleInstance::handOver({QCoreApplication::applicationFilePath(), QStringLiteral("--open"), key}))
+        return report(*answer);
+    std::optional<SingleInstance::Answer> result;
+    OpenRequest::run(key, [&](const SingleInstance::Answer& answer) {
+        result = answer;
+        QCoreApplication::exit(answer.status);
+    });
+    if (!result)
+        app.exec();
+    if (result->status != 0 || WebFallbackWindow::open().isEmpty())
+        return report(*result);
+    // The web window's helper closes when this process ends: stay while it is open.
+    QObject::connect(*WebFallbackWindow::open().cbegin(), &WebFallbackWindow::closed, &app,
+                     [] { QCoreApplication::exit(0); });
     return app.exec();
 }
 
@@ -97,7 +108,9 @@ int main(int argc, char** argv)
     // Web windows are processes of their own: they go when the app goes.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { WebFallbackWindow::closeAll(); });
     AppDelegate delegate;
-    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate, &AppDelegate::handleArguments);
+    instance.setHandler([&delegate](const QStringList& handed, const SingleInstance::Reply& reply) {
+        delegate.handleArguments(handed, reply);
+    });
     QTimer::singleShot(0, &delegate, [&delegate, arguments] {
         if (!delegate.applicationDidFinishLaunching(arguments))
             QCoreApplication::quit();

@@ -8,8 +8,12 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QProcess>
+#include <QSysInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -164,6 +168,23 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
     arguments << Settings::extraArgs().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     arguments << account.url;
     return arguments;
+}
+
+bool profileInUse(const QString& profileDir)
+{
+    char target[512];
+    const ssize_t size = ::readlink(QFile::encodeName(profileDir + QStringLiteral("/SingletonLock")).constData(),
+                                    target, sizeof target - 1);
+    if (size <= 0)
+        return false;
+    const QString owner = QString::fromLocal8Bit(target, size);
+    const qsizetype dash = owner.lastIndexOf(QLatin1Char('-'));
+    bool isNumber = false;
+    const pid_t pid = owner.mid(dash + 1).toInt(&isNumber);
+    // A browser on another machine sharing this home counts as running.
+    if (dash < 0 || !isNumber || owner.left(dash) != QSysInfo::machineHostName())
+        return true;
+    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 bool open(const Account& account)

@@ -33,6 +33,11 @@ std::optional<QString> resolveBrowser(const Account& account);
 // name, "--args" and the browser's own switches, the URL last.
 QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir);
 
+// Whether a running browser holds the profile folder (Chromium's SingletonLock
+// names its host and process). Deleting the folder under it would not delete
+// the session: the browser writes it back.
+bool profileInUse(const QString& profileDir);
+
 // Whether a browser was started. A URL that a browser would take for a switch is refused.
 bool open(const Account& account);
 

@@ -2,6 +2,7 @@
 
 #include "AccountColor.h"
 #include "AccountOpener.h"
+#include "AccountRemoval.h"
 #include "Alert.h"
 #include "BrowserLauncher.h"
 #include "RelativeDate.h"
@@ -160,12 +161,8 @@ void AccountsTab::removeAccount(const QUuid& id)
     const auto account = storedAccount(id);
     if (!account)
         return;
-    const int answer = Alert::run(
-        QStringLiteral("Remove ") + account->siteName + QStringLiteral(" \u2013 ") + account->label + QLatin1Char('?'),
-        QStringLiteral("You can also delete its saved session. You would need to log in again if you add it back."),
-        {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"), QStringLiteral("Cancel")});
-    if (answer != Alert::firstButton && answer != Alert::firstButton + 1)
-        return;
-    Store::shared().remove(*account, answer == Alert::firstButton);
-    m_rebuildPage();
+    if (AccountRemoval::confirmAndRemove(
+            *account, QStringLiteral(
+                          "You can also delete its saved session. You would need to log in again if you add it back.")))
+        m_rebuildPage();
 }

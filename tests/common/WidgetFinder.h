@@ -59,8 +59,9 @@ inline void answerNextAlert(const QString& buttonText, const QString& typed = QS
     auto* timer = new QTimer(qApp); // goes with the application if no alert ever comes
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [=] {
+        // Only an alert that offers the button: several answers can wait in turn.
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
+        if (!modal || !button(modal, buttonText))
             return;
         timer->stop();
         timer->deleteLater();
@@ -70,8 +71,7 @@ inline void answerNextAlert(const QString& buttonText, const QString& typed = QS
             if (auto* field = modal->findChild<QLineEdit*>())
                 field->setText(typed);
         }
-        if (QAbstractButton* target = button(modal, buttonText))
-            target->click();
+        button(modal, buttonText)->click();
     });
     timer->start();
 }

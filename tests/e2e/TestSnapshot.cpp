@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QProcess>
 
 // "corvalink --snapshot FOLDER" renders the three settings tabs and quits.
 class TestSnapshot : public QObject {
@@ -67,6 +68,31 @@ private Q_SLOTS:
         const auto result = m_driver->run({QStringLiteral("--snapshot"), folder("missing")});
         QCOMPARE(result.exitCode, 0);
         QVERIFY(!QFileInfo::exists(folder("missing")));
+    }
+
+    // "--open" with no browser and no running instance opens a web window itself;
+    // when its helper cannot start, or is not there, it says so and fails.
+    void openingWithAHelperThatCannotStartFails()
+    {
+        const QString installed = folder("installed");
+        QDir().mkpath(installed);
+        QVERIFY(QFile::copy(m_driver->executable(), installed + "/corvalink"));
+        QFile::setPermissions(installed + "/corvalink", QFile::ReadOwner | QFile::ExeOwner);
+        TestEnvironment::writeFile(installed + "/corvalink-web", "#!/nonexistent/interpreter\n");
+        QFile::setPermissions(installed + "/corvalink-web", QFile::ReadOwner | QFile::ExeOwner);
+        QProcessEnvironment environment = m_driver->environment();
+        environment.insert(QStringLiteral("PATH"), folder("no-browsers"));
+
+        for (bool helperThere : {true, false}) {
+            if (!helperThere)
+                QFile::remove(installed + "/corvalink-web");
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(installed + "/corvalink", {QStringLiteral("--open"), QStringLiteral("work")});
+            QVERIFY2(process.waitForFinished(30000), "--open hangs");
+            QCOMPARE(process.exitCode(), 1);
+            QVERIFY(process.readAllStandardError().contains("could not"));
+        }
     }
 };
 

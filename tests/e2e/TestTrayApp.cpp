@@ -207,16 +207,47 @@ private Q_SLOTS:
         QVERIFY(m_driver->run({QStringLiteral("--help")}).out.contains("--open KEY"));
     }
 
-    void quitEndsTheProcess()
+    // With no browser, accounts open in web windows. "--open" goes to the running
+    // instance, so one window shows an account however often it is asked, and
+    // quitting closes the windows before the app ends.
+    void quitEndsTheProcessAndItsWebWindows()
     {
+        QVERIFY(QFile::rename(m_bin + "/chromium", m_bin + "/chromium.off"));
+        const QString window = QStringLiteral("^GitHub \u2013 perso$");
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(m_driver->run({QStringLiteral("--open"), QStringLiteral("perso")}, 60000).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows(window), 1, patience);
+        QTest::qWait(500);
+        QCOMPARE(m_driver->visibleWindows(window), 1);
+
         openMenuWithShortcut();
         key(QStringLiteral("Up")); // the last item
         key(QStringLiteral("Return"));
         QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, patience);
         QCOMPARE(m_app->exitCode(), 0);
+        QCOMPARE(m_driver->visibleWindows(window), 0);
         QTRY_VERIFY_WITH_TIMEOUT(m_driver->trayIcons().isEmpty(), patience);
         delete m_app;
         m_app = nullptr;
+        QVERIFY(QFile::rename(m_bin + "/chromium.off", m_bin + "/chromium"));
+    }
+
+    void twoStartsAtTheSameMomentMakeOneInstance()
+    {
+        for (int round = 0; round < 8; ++round) {
+            std::unique_ptr<QProcess> first(m_driver->start());
+            std::unique_ptr<QProcess> second(m_driver->start());
+            const auto running = [&] {
+                return int(first->state() == QProcess::Running) + int(second->state() == QProcess::Running);
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(running(), 1, patience);
+            QTest::qWait(300);
+            QCOMPARE(running(), 1);
+            for (QProcess* process : {first.get(), second.get()}) {
+                process->kill();
+                process->waitForFinished();
+            }
+        }
     }
 
     void snapshotAsTheLastArgumentStartsNormally()

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
+
 // The product's promise with a real browser: Debian's Chromium, headless,
 // started by the launcher with each account's own profile folder.
 class TestChromiumIsolation : public QObject {
@@ -62,6 +64,27 @@ private Q_SLOTS:
         // A third account has no session at all.
         openAndWait(account(QStringLiteral("carol")), QStringLiteral("/whoami"));
         QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
+    }
+
+    // Removal must not delete a profile under a running browser: it would write it back.
+    void aRunningBrowserHoldsItsProfile()
+    {
+        const QString headless = Settings::extraArgs();
+        Settings::setExtraArgs(QString(headless).remove(QStringLiteral(" --dump-dom"))); // stays running
+        Account a = account(QStringLiteral("running"));
+        a.url = m_server.url(QStringLiteral("/running"));
+        const QString profile = Store::shared().profileDir(a.id);
+        QVERIFY(!BrowserLauncher::profileInUse(profile));
+        QVERIFY(BrowserLauncher::open(a));
+        Settings::setExtraArgs(headless);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QStringLiteral("/running")) > 0, 60000);
+        QVERIFY(BrowserLauncher::profileInUse(profile));
+
+        const QString owner = QFile::symLinkTarget(profile + QStringLiteral("/SingletonLock"));
+        const pid_t pid = owner.mid(owner.lastIndexOf('-') + 1).toInt();
+        QVERIFY(pid > 0);
+        ::kill(pid, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::profileInUse(profile), 10000); // a stale lock is no owner
     }
 
     void aUrlThatChromiumWouldReadAsASwitchRunsNothing()

@@ -6,12 +6,14 @@
 #include "Store.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
+#include "WebFallbackWindow.h"
 #include "WidgetFinder.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenu>
+#include <QSysInfo>
 #include <QToolButton>
 
 // The Accounts tab and the add-account form, with fake browsers on PATH.
@@ -166,10 +168,27 @@ private Q_SLOTS:
         QCOMPARE(storedLabels(), QStringList{"drop"});
         QVERIFY(QFileInfo::exists(Store::shared().profileDir(keep.id)));
 
+        // A browser still running on the profile would write the session back:
+        // nothing is removed until its windows are closed.
+        const QString lock = Store::shared().profileDir(drop.id) + QStringLiteral("/SingletonLock");
+        QVERIFY(
+            QFile::link(QSysInfo::machineHostName() + '-' + QString::number(QCoreApplication::applicationPid()), lock));
+        WidgetFinder::answerNextAlert(QStringLiteral("Remove & delete session"));
+        WidgetFinder::answerNextAlert(QStringLiteral("OK"));
+        action(page(), "drop", "Remove\u2026")->trigger();
+        QCOMPARE(storedLabels(), QStringList{"drop"});
+        QVERIFY(QFileInfo::exists(Store::shared().profileDir(drop.id)));
+
+        // Once it has gone, the profile and the in-app web data go with the account.
+        QVERIFY(QFile::remove(lock));
+        QDir().mkpath(WebFallbackWindow::dataDir(drop.id) + QStringLiteral("/Cookies"));
+        QDir().mkpath(WebFallbackWindow::engineDir(drop.id));
         WidgetFinder::answerNextAlert(QStringLiteral("Remove & delete session"));
         action(page(), "drop", "Remove\u2026")->trigger();
         QVERIFY(storedLabels().isEmpty());
         QVERIFY(!QFileInfo::exists(Store::shared().profileDir(drop.id)));
+        QTRY_VERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(drop.id)));
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(drop.id)));
     }
 
     void rowsBuiltBeforeTheListChangedActOnTheRightAccount()
