@@ -2,11 +2,13 @@
 
 #include "AccountOpener.h"
 #include "AccountRemoval.h"
+#include "AccountSwitcher.h"
 #include "CommandLine.h"
 #include "HotKey.h"
 #include "OpenRequest.h"
 #include "Settings.h"
 #include "SettingsWindowController.h"
+#include "StatusItem.h"
 #include "StatusMenu.h"
 #include "Store.h"
 #include "Symbols.h"
@@ -15,24 +17,26 @@
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 namespace {
 
-// Autostart can run before the panel: look for a tray this long before giving up.
-constexpr int trayRetryMs = 1000;
-constexpr int trayRetries = 120;
+// Autostart can run before the panel: how long to wait for a tray before
+// telling the user how else to reach the app.
+constexpr int reachableCheckMs = 120000;
 
 QIcon trayIcon()
 {
     const QString artwork = QStringLiteral(":/menubar.svg");
-    if (QFile::exists(artwork)) {
-        QIcon icon(artwork);
-        icon.setIsMask(true);
-        return icon;
-    }
+    if (QFile::exists(artwork))
+        return QIcon(artwork);
     return Symbols::icon(QStringLiteral("person.2.circle"), 18, QApplication::palette().color(QPalette::WindowText));
+}
+
+// A menu pops up at the pointer only where the app may place its own windows.
+bool menusPopUpAtCursor()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
 } // namespace
@@ -44,15 +48,12 @@ AppDelegate::AppDelegate(QObject* parent)
 
 AppDelegate::~AppDelegate()
 {
+    delete m_switcher;
     delete m_menu;
 }
 
 bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 {
-    m_statusItem = new QSystemTrayIcon(this);
-    m_statusItem->setIcon(trayIcon());
-    m_statusItem->setToolTip(QStringLiteral("Corvalink"));
-
     if (const auto folder = CommandLine::snapshotFolder(arguments)) {
         SettingsWindowController::shared().snapshot(*folder);
         return false;
@@ -63,11 +64,14 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     m_menu = new QMenu;
     m_statusMenu = new StatusMenu(m_menu, [this](const MenuEntry& entry) { trigger(entry); });
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
-    m_statusItem->setContextMenu(m_menu);
-    connect(m_statusItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger)
-            popUpMenu();
-    });
+    m_statusItem = new StatusItem(
+        m_menu,
+        [] {
+            Store::shared().reload();
+            return StatusMenuContent::build(Store::shared().accounts());
+        },
+        [this](const MenuEntry& entry) { trigger(entry); }, this);
+    connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::popUpMenu);
 
     QPointer<AppDelegate> self(this);
     HotKey::shared().action = [self] {
@@ -75,29 +79,20 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
             self->popUpMenu();
     };
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
-    showIconWhenTrayIsUp();
+    m_statusItem->start(trayIcon(), QStringLiteral("corvalink"));
+    QTimer::singleShot(reachableCheckMs, this, &AppDelegate::checkReachable);
     return true;
 }
 
-void AppDelegate::showIconWhenTrayIsUp()
+// Neither a tray nor a shortcut: the settings window is the way in, and says how
+// to bind a key to "corvalink --menu".
+void AppDelegate::checkReachable()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        m_statusItem->show();
+    if (m_statusItem->isOnTray() || HotKey::shared().isRegistered())
         return;
-    }
-    m_trayRetry = new QTimer(this);
-    m_trayRetry->setInterval(trayRetryMs);
-    connect(m_trayRetry, &QTimer::timeout, this, [this, tries = 0]() mutable {
-        if (QSystemTrayIcon::isSystemTrayAvailable()) {
-            m_trayRetry->stop();
-            m_statusItem->show();
-        } else if (++tries == trayRetries) {
-            m_trayRetry->stop();
-            qWarning("Corvalink: no system tray found; the menu opens with Control+Alt+S");
-            m_statusItem->show();
-        }
-    });
-    m_trayRetry->start();
+    qWarning("Corvalink: no system tray and no shortcut; showing the settings window. Bind a key to "
+             "\"corvalink --menu\" to open the account menu");
+    SettingsWindowController::shared().show(0);
 }
 
 void AppDelegate::menuNeedsUpdate()
@@ -108,8 +103,38 @@ void AppDelegate::menuNeedsUpdate()
 
 void AppDelegate::popUpMenu()
 {
+    if (!menusPopUpAtCursor()) {
+        showSwitcher();
+        return;
+    }
     if (m_menu && !m_menu->isVisible())
         m_menu->popup(QCursor::pos());
+}
+
+AccountSwitcher* AppDelegate::switcher() const
+{
+    return m_switcher;
+}
+
+void AppDelegate::showSwitcher()
+{
+    if (m_switcher) {
+        m_switcher->raise();
+        m_switcher->activateWindow();
+        return;
+    }
+    Store::shared().reload();
+    QList<AccountSwitcher::Group> groups;
+    for (const MenuEntry& entry : StatusMenuContent::build(Store::shared().accounts())) {
+        if (entry.kind == MenuEntry::Kind::Header)
+            groups.append({entry.title, {}});
+        else if (entry.kind == MenuEntry::Kind::Account && entry.account && !groups.isEmpty())
+            groups.last().accounts.append(*entry.account);
+    }
+    m_switcher = new AccountSwitcher(groups, [this](const Account& account) { openAccount(account); });
+    m_switcher->show();
+    m_switcher->raise();
+    m_switcher->activateWindow();
 }
 
 void AppDelegate::trigger(const MenuEntry& entry)
@@ -177,6 +202,8 @@ void AppDelegate::handleArguments(const QStringList& arguments, const SingleInst
         OpenRequest::run(request.key, reply);
         return;
     }
+    if (request.mode == CommandLine::Mode::Menu)
+        popUpMenu();
     if (arguments.contains(QStringLiteral("--settings")))
         SettingsWindowController::shared().show();
     reply({});

@@ -8,8 +8,8 @@
 #include <QPointer>
 #include <QStringList>
 
-class QSystemTrayIcon;
-class QTimer;
+class AccountSwitcher;
+class StatusItem;
 class StatusMenu;
 struct MenuEntry;
 
@@ -34,21 +34,24 @@ public:
     void showSettings();
     void showAbout();
 
-    // Opens the menu at the mouse pointer, as a click on the icon does.
+    // What the shortcut and "corvalink --menu" do: the menu at the mouse pointer
+    // where menus can pop up there (X11), else the account switcher.
     void popUpMenu();
+    // The account switcher open now, if any.
+    AccountSwitcher* switcher() const;
 
     // Arguments a later start handed over, and how to answer it.
     void handleArguments(const QStringList& arguments, const SingleInstance::Reply& reply);
 
-    QSystemTrayIcon* statusItem() const { return m_statusItem; }
     QMenu* menu() const { return m_menu; }
 
 private:
     void trigger(const MenuEntry& entry);
-    void showIconWhenTrayIsUp();
+    void showSwitcher();
+    void checkReachable();
 
-    QSystemTrayIcon* m_statusItem = nullptr;
+    StatusItem* m_statusItem = nullptr;
     QPointer<QMenu> m_menu;
     StatusMenu* m_statusMenu = nullptr;
-    QTimer* m_trayRetry = nullptr;
+    QPointer<AccountSwitcher> m_switcher;
 };

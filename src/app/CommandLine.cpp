@@ -35,6 +35,8 @@ Request parse(const QStringList& arguments)
             return {Mode::Version, {}};
         if (argument == QLatin1String("--list"))
             return {Mode::List, {}};
+        if (argument == QLatin1String("--menu"))
+            return {Mode::Menu, {}};
         if (argument == QLatin1String("--open"))
             return i + 1 < arguments.size() ? Request{Mode::Open, arguments.at(i + 1)} : Request{Mode::Usage, {}};
     }
@@ -59,6 +61,8 @@ QString helpText()
                           "\n"
                           "  --list          print the accounts: id, site name and label, tab-separated\n"
                           "  --open KEY      open the account whose id or label is KEY\n"
+                          "  --menu          open the account menu of the running Corvalink; bind a key\n"
+                          "                  to this in the desktop's keyboard settings\n"
                           "  --settings      open the settings window\n"
                           "  --snapshot DIR  save pictures of the settings tabs into DIR and quit\n"
                           "  --version       print the version\n"

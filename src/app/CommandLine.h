@@ -8,11 +8,11 @@
 
 #include <optional>
 
-// The small command line for launchers and scripts: --list, --open KEY, --help,
-// --version. Everything else starts the tray app as usual.
+// The small command line for launchers and scripts: --list, --open KEY, --menu,
+// --help, --version. Everything else starts the tray app as usual.
 namespace CommandLine {
 
-enum class Mode { Tray, List, Open, Help, Version, Usage };
+enum class Mode { Tray, List, Open, Menu, Help, Version, Usage };
 
 struct Request {
     Mode mode = Mode::Tray;

@@ -85,6 +85,12 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const CommandLine::Request request = CommandLine::parse(arguments);
+    if (request.mode == CommandLine::Mode::Menu) {
+        QCoreApplication core(argc, argv);
+        if (const auto answer = SingleInstance::handOver(arguments))
+            return report(*answer);
+        return report({1, QStringLiteral("Corvalink is not running; start it first.")});
+    }
     if (request.mode != CommandLine::Mode::Tray && request.mode != CommandLine::Mode::Open) {
         QCoreApplication core(argc, argv);
         return runWithoutDisplay(request);

@@ -1,0 +1,174 @@
+#include "AccountSwitcher.h"
+
+#include "AccountColor.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int accountRole = Qt::UserRole;
+constexpr int switcherWidth = 360;
+constexpr int switcherHeight = 420;
+
+} // namespace
+
+AccountSwitcher::AccountSwitcher(QList<Group> groups, Opener open)
+    : QWidget(nullptr, Qt::Dialog | Qt::WindowStaysOnTopHint)
+    , m_groups(std::move(groups))
+    , m_open(std::move(open))
+    , m_search(new QLineEdit(this))
+    , m_list(new QListWidget(this))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Corvalink"));
+    m_search->setPlaceholderText(QStringLiteral("Search accounts"));
+    m_search->setClearButtonEnabled(true);
+    m_search->installEventFilter(this);
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setUniformItemSizes(true);
+    connect(m_search, &QLineEdit::textChanged, this, &AccountSwitcher::setFilter);
+    connect(m_list, &QListWidget::itemClicked, this, &AccountSwitcher::openItem);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->setSpacing(8);
+    layout->addWidget(m_search);
+    layout->addWidget(m_list);
+    resize(switcherWidth, switcherHeight);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    fill();
+    m_search->setFocus();
+}
+
+QString AccountSwitcher::folded(const QString& text)
+{
+    QString result;
+    for (const QChar c : text.normalized(QString::NormalizationForm_D)) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            result += c;
+    }
+    return result.toCaseFolded();
+}
+
+void AccountSwitcher::setFilter(const QString& text)
+{
+    if (m_search->text() != text)
+        m_search->setText(text);
+    fill();
+}
+
+void AccountSwitcher::fill()
+{
+    const QString wanted = folded(m_search->text().trimmed());
+    m_list->clear();
+    for (const Group& group : std::as_const(m_groups)) {
+        const bool siteMatches = folded(group.siteName).contains(wanted);
+        QListWidgetItem* header = nullptr;
+        for (const Account& account : group.accounts) {
+            if (!siteMatches && !folded(account.label).contains(wanted))
+                continue;
+            if (!header) {
+                header = new QListWidgetItem(group.siteName, m_list);
+                header->setFlags(Qt::NoItemFlags);
+                QFont bold = header->font();
+                bold.setBold(true);
+                header->setFont(bold);
+            }
+            auto* item = new QListWidgetItem(AccountColor::dot(account.color, 10), account.label, m_list);
+            item->setData(accountRole, QVariant::fromValue(account.id));
+        }
+    }
+    moveSelection(0);
+}
+
+QList<Account> AccountSwitcher::shownAccounts() const
+{
+    QList<Account> shown;
+    for (int row = 0; row < m_list->count(); ++row) {
+        const QUuid id = m_list->item(row)->data(accountRole).value<QUuid>();
+        for (const Group& group : m_groups) {
+            for (const Account& account : group.accounts) {
+                if (!id.isNull() && account.id == id)
+                    shown.append(account);
+            }
+        }
+    }
+    return shown;
+}
+
+// Moves to the next account row in the direction of step; 0 selects the
+// current one, or the first when there is none.
+void AccountSwitcher::moveSelection(int step)
+{
+    int row = m_list->currentRow();
+    if (row < 0 || step == 0) {
+        row = row < 0 ? -1 : row - 1;
+        step = 1;
+    }
+    for (int next = row + step; next >= 0 && next < m_list->count(); next += step) {
+        if (m_list->item(next)->flags() & Qt::ItemIsEnabled) {
+            m_list->setCurrentRow(next);
+            return;
+        }
+    }
+}
+
+void AccountSwitcher::openItem(QListWidgetItem* item)
+{
+    if (!item || !(item->flags() & Qt::ItemIsEnabled))
+        return;
+    const QUuid id = item->data(accountRole).value<QUuid>();
+    for (const Group& group : std::as_const(m_groups)) {
+        for (const Account& account : group.accounts) {
+            if (account.id == id) {
+                const Account chosen = account;
+                close();
+                m_open(chosen);
+                return;
+            }
+        }
+    }
+}
+
+bool AccountSwitcher::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Down:
+            moveSelection(1);
+            return true;
+        case Qt::Key_Up:
+            moveSelection(-1);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            openItem(m_list->currentItem());
+            return true;
+        case Qt::Key_Escape:
+            close();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void AccountSwitcher::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    // Closes when the user turns to another window, as a menu would.
+    if (isActiveWindow())
+        m_wasActive = true;
+    else if (m_wasActive)
+        close();
+}
