@@ -5,9 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format libbenchmark-dev
-  qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev
+  qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev qt6-wayland
   libxcb1-dev libxcb-keysyms1-dev
   xvfb xauth xdotool trayer x11-utils x11-xserver-utils
+  dbus-daemon xdg-desktop-portal python3-dbus python3-gi
+  sway wtype grim
   chromium
   clang libclang-rt-14-dev
 )

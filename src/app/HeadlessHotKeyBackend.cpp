@@ -5,7 +5,8 @@
 bool HeadlessHotKeyBackend::registerHotKey()
 {
     if (!m_told) {
-        qWarning("Corvalink: no X11 connection, so the global shortcut Control+Alt+S is not available");
+        qWarning("Corvalink: this session offers no global shortcut to the app; bind a key to \"corvalink --menu\" "
+                 "in the desktop's keyboard settings");
         m_told = true;
     }
     return false;

@@ -24,7 +24,14 @@ public:
     // Every call first withdraws the registration; true then registers afresh.
     void setEnabled(bool enabled);
 
-    bool isRegistered() const { return m_registered; }
+    bool isRegistered() const { return m_registered && !m_backend->refused(); }
+    HotKeyBackend::Kind kind() const { return m_backend->kind(); }
+    // The keys that trigger it, as the desktop or the grab has them.
+    QString trigger() const { return m_backend->trigger(); }
+
+Q_SIGNALS:
+    // The registration or its trigger changed after the fact.
+    void changed();
 
 private:
     void pressed();

@@ -82,13 +82,18 @@ QWidget* GeneralTab::syncSection()
 
 QWidget* GeneralTab::systemSection()
 {
-    auto* hotkey = new SwitchButton(Settings::hotkeyEnabled());
+    const HotKey& shortcut = HotKey::shared();
+    // Without a way to arm it, the switch cannot promise anything.
+    const bool armable = shortcut.kind() != HotKeyBackend::Kind::None;
+    auto* hotkey = new SwitchButton(armable && Settings::hotkeyEnabled());
+    hotkey->setEnabled(armable);
     QObject::connect(hotkey, &SwitchButton::clicked, [this](bool on) { hotkeyChanged(on); });
     auto* login = new SwitchButton(LoginItem::isEnabled());
     QObject::connect(login, &SwitchButton::clicked, [this, login] { loginChanged(login); });
-    return UI::section(QStringLiteral("System"), {UI::row(QStringLiteral("Quick-switch shortcut"),
-                                                          PlatformTexts::shortcutSubtitle(), {}, {hotkey}),
-                                                  UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+    return UI::section(QStringLiteral("System"),
+                       {UI::row(QStringLiteral("Quick-switch shortcut"),
+                                PlatformTexts::shortcutSubtitle(shortcut.kind(), shortcut.trigger()), {}, {hotkey}),
+                        UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
 }
 
 void GeneralTab::browserChosen(const QString& choice)

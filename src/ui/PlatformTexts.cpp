@@ -9,7 +9,7 @@ QString removeHint()
 {
     return QStringLiteral("Hold \u2325 on an account to remove it");
 }
-QString shortcutSubtitle()
+QString shortcutSubtitle(HotKeyBackend::Kind, const QString&)
 {
     return QStringLiteral("\u2303\u2325S opens the account menu from anywhere");
 }
@@ -36,9 +36,18 @@ QString removeHint()
 {
     return QStringLiteral("Hold Alt on an account to remove it");
 }
-QString shortcutSubtitle()
+QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger)
 {
-    return QStringLiteral("Ctrl+Alt+S opens the account menu from anywhere");
+    switch (kind) {
+    case HotKeyBackend::Kind::X11:
+        return QStringLiteral("Ctrl+Alt+S opens the account menu from anywhere");
+    case HotKeyBackend::Kind::Portal:
+        return (trigger.isEmpty() ? QStringLiteral("The desktop's shortcut") : trigger) +
+               QStringLiteral(" opens the account menu from anywhere");
+    case HotKeyBackend::Kind::None:
+        break;
+    }
+    return QStringLiteral("Bind a key to \"corvalink --menu\" in the desktop's keyboard settings");
 }
 QString showFolderButton()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HotKeyBackend.h"
+
 #include <QString>
 
 // The few texts that state facts about the platform. The first platform's
@@ -7,7 +9,9 @@
 namespace PlatformTexts {
 
 QString removeHint();
-QString shortcutSubtitle();
+// What holds for the shortcut in this session: the X11 grab, the trigger the
+// desktop reported through its portal, or how to bind a key without either.
+QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger);
 QString showFolderButton();
 QString syncFootnoteAvailable();
 QString syncFootnoteMissing();

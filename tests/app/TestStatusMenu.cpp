@@ -1,5 +1,7 @@
+#include "AccountSwitcher.h"
 #include "AccountsFile.h"
 #include "AppDelegate.h"
+#include "HotKey.h"
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
@@ -9,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 
 // What the status menu holds, and what its actions do to the store.
@@ -174,6 +177,58 @@ private Q_SLOTS:
             texts << action->text();
         QVERIFY(texts.contains("edited"));
         QVERIFY(!texts.contains("work"));
+    }
+
+    // Where a menu cannot pop up at the pointer (here offscreen, as on Wayland),
+    // the shortcut opens the account switcher.
+    void theShortcutOpensTheSwitcherWhereMenusCannotPopUp()
+    {
+        const QString bin = TestEnvironment::makeFakeBrowsers({"chromium"});
+        qputenv("PATH", bin.toUtf8());
+        const Account work = account("GitHub", "work", "Blue");
+        const Account perso = account("GitHub", "perso");
+        const Account course = account("\u00C9cole", "Cours");
+        const Account rnd = account("Claude", "R&D");
+        writeAccounts({work, perso, course, rnd});
+        AppDelegate delegate;
+        QVERIFY(delegate.applicationDidFinishLaunching({QStringLiteral("corvalink")}));
+        QVERIFY(HotKey::shared().action);
+        HotKey::shared().action();
+        AccountSwitcher* switcher = delegate.switcher();
+        QVERIFY(switcher && switcher->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), switcher->searchField());
+        QCOMPARE(TestAccounts::labels(switcher->shownAccounts()), (QStringList{"R&D", "perso", "work", "Cours"}));
+
+        // Case and accents do not count, and the text may match anywhere.
+        const QList<std::pair<QString, QStringList>> filters{
+            {"ecole", {"Cours"}}, {"GITHUB", {"perso", "work"}}, {"r&", {"R&D"}}, {"ORK", {"work"}}, {"zz", {}}};
+        for (const auto& [typed, expected] : filters) {
+            switcher->searchField()->clear();
+            QTest::keyClicks(switcher->searchField(), typed);
+            QCOMPARE(TestAccounts::labels(switcher->shownAccounts()), expected);
+        }
+
+        // Up and Down move among accounts; Return opens as the menu does.
+        switcher->searchField()->clear();
+        QTest::keyClick(switcher->searchField(), Qt::Key_Down);
+        QTest::keyClick(switcher->searchField(), Qt::Key_Down);
+        QTest::keyClick(switcher->searchField(), Qt::Key_Up);
+        QTest::keyClick(switcher->searchField(), Qt::Key_Return);
+        QCOMPARE(TestEnvironment::recordedArguments(bin + "/chromium").last(), perso.url);
+        QTRY_VERIFY(!delegate.switcher());
+        QVERIFY(Store::shared().accounts().at(1).lastOpened);
+
+        // Escape, or turning to another window, closes it.
+        delegate.popUpMenu();
+        QVERIFY(delegate.switcher());
+        QTest::keyClick(delegate.switcher()->searchField(), Qt::Key_Escape);
+        QTRY_VERIFY(!delegate.switcher());
+        delegate.popUpMenu();
+        QTRY_VERIFY(delegate.switcher()->isActiveWindow());
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(!delegate.switcher());
     }
 
     void removalAsksFirst()

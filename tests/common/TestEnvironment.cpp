@@ -23,6 +23,9 @@ void isolate()
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
+    // No session bus unless a test starts one of its own: the machine's tray
+    // host or portal must not decide what a test sees.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + QStringLiteral("/runtime/no-bus")).toUtf8());
 }
 
 QString home()

@@ -1,6 +1,7 @@
 #include "AccountsFile.h"
 #include "AppDriver.h"
 #include "Paths.h"
+#include "PrivateSessionBus.h"
 #include "TestEnvironment.h"
 #include "sni/DBusMenuTypes.h"
 
@@ -36,7 +37,7 @@ class TestStatusNotifierTray : public QObject {
 
 private:
     static constexpr int patience = 20000;
-    QProcess m_bus;
+    std::unique_ptr<PrivateSessionBus> m_bus;
     QString m_bin;
     std::unique_ptr<AppDriver> m_driver;
     std::unique_ptr<QProcess> m_app;
@@ -100,9 +101,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         DBusMenuTypes::registerAll();
-        m_bus.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        QVERIFY(m_bus.waitForReadyRead(10000));
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
+        m_bus = std::make_unique<PrivateSessionBus>();
         QVERIFY(QDBusConnection::sessionBus().isConnected());
 
         m_bin = TestEnvironment::makeFakeBrowsers({"chromium"});
@@ -184,8 +183,6 @@ private Q_SLOTS:
     {
         m_app->kill();
         m_app->waitForFinished();
-        m_bus.kill();
-        m_bus.waitForFinished();
     }
 };
 

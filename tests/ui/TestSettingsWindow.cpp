@@ -111,11 +111,12 @@ private Q_SLOTS:
         QVERIFY(Settings::d().contains(Settings::extraArgsKey));
         QCOMPARE(Settings::extraArgs(), QString());
 
+        // Offscreen there is neither an X11 grab nor a portal: nothing to switch on.
         SwitchButton* shortcut = control<SwitchButton>("Quick-switch shortcut");
-        QVERIFY(shortcut->isChecked());
-        shortcut->click();
-        QVERIFY(!Settings::hotkeyEnabled());
-        QVERIFY(!control<SwitchButton>("Quick-switch shortcut")->isChecked());
+        QVERIFY(!shortcut->isChecked());
+        QVERIFY(!shortcut->isEnabled());
+        QVERIFY(
+            WidgetFinder::label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
     }
 
     void syncSwitchFollowsICloudDrive()

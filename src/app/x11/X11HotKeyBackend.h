@@ -20,6 +20,8 @@ public:
     void installHandler(std::function<void()> onPress) override;
     bool registerHotKey() override;
     void unregisterHotKey() override;
+    Kind kind() const override { return Kind::X11; }
+    QString trigger() const override { return QStringLiteral("Ctrl+Alt+S"); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

@@ -1,0 +1,102 @@
+#include "HotKey.h"
+#include "PrivateSessionBus.h"
+#include "TestEnvironment.h"
+#include "portal/PortalHotKeyBackend.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSignalSpy>
+
+// The shortcut through the desktop: Debian's real xdg-desktop-portal on a
+// private session bus, with a desktop backend of the test's own that binds
+// what it is asked to, reports a trigger and sends Activated on request.
+class TestHotKeyPortal : public QObject {
+    Q_OBJECT
+
+private:
+    static constexpr int patience = 15000;
+    std::unique_ptr<PrivateSessionBus> m_bus;
+    QProcess m_desktop;
+    QProcess m_portal;
+    QByteArray m_said;
+
+    bool desktopSaid(const QByteArray& words)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                m_said += m_desktop.readAllStandardOutput();
+                return m_said.contains(words);
+            },
+            patience);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_bus = std::make_unique<PrivateSessionBus>();
+        QVERIFY(m_bus->isRunning());
+        const QString portals = TestEnvironment::home() + QStringLiteral("/portals");
+        TestEnvironment::writeFile(portals + QStringLiteral("/corvalinktest.portal"),
+                                   "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.corvalinktest\n"
+                                   "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts\nUseIn=corvalinktest\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), portals);
+        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("corvalinktest"));
+
+        m_desktop.setProcessEnvironment(environment);
+        m_desktop.start(QStringLiteral("/usr/bin/python3"),
+                        {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/fake-shortcuts-portal.py"),
+                         QStringLiteral("org.freedesktop.impl.portal.desktop.corvalinktest")});
+        QVERIFY(desktopSaid("ready"));
+        m_portal.setProcessEnvironment(environment);
+        m_portal.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        m_portal.start(QStringLiteral("/usr/libexec/xdg-desktop-portal"), {QStringLiteral("--replace")});
+        QVERIFY(QTest::qWaitFor([] { return PortalHotKeyBackend::available(); }, patience));
+    }
+
+    void bindsAndReactsAndLetsGo()
+    {
+        HotKey hotKey(std::make_unique<PortalHotKeyBackend>());
+        QSignalSpy changed(&hotKey, &HotKey::changed);
+        int presses = 0;
+        hotKey.action = [&] { ++presses; };
+        QCOMPARE(hotKey.kind(), HotKeyBackend::Kind::Portal);
+
+        hotKey.setEnabled(true);
+        QVERIFY(desktopSaid("bind open-menu CTRL+ALT+s Open the account menu"));
+        QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), QStringLiteral("Ctrl+Alt+S (test desktop)"), patience);
+        QVERIFY(changed.count() >= 1);
+        QVERIFY(hotKey.isRegistered());
+
+        m_desktop.write("activate open-menu\n");
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 1, patience);
+        m_desktop.write("activate something-else\n");
+
+        // Switched off: the session is closed, and the desktop's presses no longer count.
+        hotKey.setEnabled(false);
+        QVERIFY(desktopSaid("closed"));
+        m_desktop.write("activate open-menu\n");
+        QTest::qWait(500);
+        QCOMPARE(presses, 1);
+        QVERIFY(!hotKey.isRegistered());
+
+        // And on again.
+        m_said.clear();
+        hotKey.setEnabled(true);
+        QVERIFY(desktopSaid("bind open-menu"));
+        QTRY_VERIFY_WITH_TIMEOUT(!hotKey.trigger().isEmpty(), patience);
+        m_desktop.write("activate open-menu\n");
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 2, patience);
+    }
+
+    void cleanupTestCase()
+    {
+        m_portal.kill();
+        m_portal.waitForFinished();
+        m_desktop.kill();
+        m_desktop.waitForFinished();
+    }
+};
+
+CORVALINK_TEST_MAIN(TestHotKeyPortal)
+#include "TestHotKeyPortal.moc"
