@@ -71,12 +71,14 @@ private Q_SLOTS:
         m_desktop.write("activate open-menu\n");
         QTRY_COMPARE_WITH_TIMEOUT(presses, 1, patience);
         m_desktop.write("activate something-else\n");
+        QVERIFY(desktopSaid("activated something-else"));
 
         // Switched off: the session is closed, and the desktop's presses no longer count.
         hotKey.setEnabled(false);
         QVERIFY(desktopSaid("closed"));
         m_desktop.write("activate open-menu\n");
-        QTest::qWait(500);
+        QVERIFY(desktopSaid("no session"));
+        QTest::qWait(300);
         QCOMPARE(presses, 1);
         QVERIFY(!hotKey.isRegistered());
 

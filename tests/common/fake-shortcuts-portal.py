@@ -2,8 +2,9 @@
 """A desktop's GlobalShortcuts backend for xdg-desktop-portal, for tests.
 
 It binds whatever it is asked to and reports a trigger of its own; it prints
-"session PATH", "bind ID TRIGGER" and "closed PATH" as they happen. A line
-"activate ID" on standard input makes it send Activated for the last session.
+"session PATH", "bind ID TRIGGER DESCRIPTION" and "closed PATH" as they happen.
+A line "activate ID" on standard input makes it send Activated for the last
+session and print "activated ID", or "no session" when there is none.
 """
 import sys
 
@@ -72,8 +73,12 @@ def on_input(source, condition):
         GLib.MainLoop().quit()
         sys.exit(0)
     words = line.split()
-    if words[:1] == ["activate"] and sessions:
-        backend.Activated(sessions[-1].path, words[1], dbus.UInt64(0), dbus.Dictionary({}, signature="sv"))
+    if words[:1] == ["activate"]:
+        if sessions:
+            backend.Activated(sessions[-1].path, words[1], dbus.UInt64(0), dbus.Dictionary({}, signature="sv"))
+            say("activated", words[1])
+        else:
+            say("no session")
     return True
 
 

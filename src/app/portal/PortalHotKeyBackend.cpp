@@ -109,7 +109,8 @@ bool PortalHotKeyBackend::registerHotKey()
         bind();
         return !m_refused;
     }
-    QVariantMap options{{QStringLiteral("session_handle_token"), QStringLiteral("corvalink")}};
+    // A fresh session path each time: the one just closed may not be gone yet.
+    QVariantMap options{{QStringLiteral("session_handle_token"), QStringLiteral("corvalink%1").arg(++m_token)}};
     request(QStringLiteral("CreateSession"), {}, options, [this](uint response, const QVariantMap& results) {
         if (response != 0) {
             failed(QStringLiteral("the desktop refused a shortcut session"));
