@@ -7,7 +7,9 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -15,6 +17,20 @@ namespace {
 constexpr int accountRole = Qt::UserRole;
 constexpr int switcherWidth = 360;
 constexpr int switcherHeight = 420;
+
+constexpr int dotSize = 10;
+constexpr int focusLossMs = 250;
+
+// Accounts without a colour keep the same indent as those with one.
+QIcon dotOrSpace(const std::optional<QString>& color)
+{
+    const QIcon dot = AccountColor::dot(color, dotSize);
+    if (!dot.isNull())
+        return dot;
+    QPixmap space(dotSize, dotSize);
+    space.fill(Qt::transparent);
+    return QIcon(space);
+}
 
 } // namespace
 
@@ -40,7 +56,8 @@ AccountSwitcher::AccountSwitcher(QList<Group> groups, Opener open)
     layout->setSpacing(8);
     layout->addWidget(m_search);
     layout->addWidget(m_list);
-    resize(switcherWidth, switcherHeight);
+    // A fixed size also makes tiling compositors (sway) float it like a dialog.
+    setFixedSize(switcherWidth, switcherHeight);
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     fill();
@@ -75,13 +92,14 @@ void AccountSwitcher::fill()
             if (!siteMatches && !folded(account.label).contains(wanted))
                 continue;
             if (!header) {
+                // A section title: readable, but not a choice.
                 header = new QListWidgetItem(group.siteName, m_list);
-                header->setFlags(Qt::NoItemFlags);
+                header->setFlags(Qt::ItemIsEnabled);
                 QFont bold = header->font();
                 bold.setBold(true);
                 header->setFont(bold);
             }
-            auto* item = new QListWidgetItem(AccountColor::dot(account.color, 10), account.label, m_list);
+            auto* item = new QListWidgetItem(dotOrSpace(account.color), account.label, m_list);
             item->setData(accountRole, QVariant::fromValue(account.id));
         }
     }
@@ -113,7 +131,7 @@ void AccountSwitcher::moveSelection(int step)
         step = 1;
     }
     for (int next = row + step; next >= 0 && next < m_list->count(); next += step) {
-        if (m_list->item(next)->flags() & Qt::ItemIsEnabled) {
+        if (m_list->item(next)->flags() & Qt::ItemIsSelectable) {
             m_list->setCurrentRow(next);
             return;
         }
@@ -122,7 +140,7 @@ void AccountSwitcher::moveSelection(int step)
 
 void AccountSwitcher::openItem(QListWidgetItem* item)
 {
-    if (!item || !(item->flags() & Qt::ItemIsEnabled))
+    if (!item || !(item->flags() & Qt::ItemIsSelectable))
         return;
     const QUuid id = item->data(accountRole).value<QUuid>();
     for (const Group& group : std::as_const(m_groups)) {
@@ -166,9 +184,15 @@ void AccountSwitcher::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange)
         return;
-    // Closes when the user turns to another window, as a menu would.
-    if (isActiveWindow())
+    // Closes when the user turns to another window, as a menu would. A
+    // compositor may take the focus away for a moment (a new keyboard, a keymap
+    // change): only a loss that lasts counts.
+    if (isActiveWindow()) {
         m_wasActive = true;
-    else if (m_wasActive)
-        close();
+    } else if (m_wasActive) {
+        QTimer::singleShot(focusLossMs, this, [this] {
+            if (!isActiveWindow())
+                close();
+        });
+    }
 }

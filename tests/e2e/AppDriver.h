@@ -15,6 +15,8 @@ public:
 
     QString executable() const;
     QProcessEnvironment environment() const { return m_environment; }
+    // For every process started from now on.
+    void setEnvironment(const QProcessEnvironment& environment) { m_environment = environment; }
 
     // A long-running instance of the tray app.
     QProcess* start(const QStringList& arguments = {});
