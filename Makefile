@@ -1,22 +1,24 @@
 # make run   installs what is missing, builds and starts Corvalink
 # make test  installs what is missing, builds and runs every test
 
-.PHONY: deps build run test asan-test fuzz bench install clean
+.PHONY: build run test asan-test fuzz bench install deb package-check format clean
 
-deps:
-	@bash tools/install-deps.sh
-
-build: deps
+build:
+	@bash tools/install-deps.sh run
 	cmake --preset default
 	cmake --build --preset default
 
 run: build
 	./build/bin/corvalink
 
-test: build
+test:
+	@bash tools/install-deps.sh test
+	cmake --preset default
+	cmake --build --preset default
 	ctest --preset default -j2
 
-asan-test: deps
+asan-test:
+	@bash tools/install-deps.sh test
 	cmake --preset asan
 	cmake --build --preset asan
 	ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
@@ -25,18 +27,37 @@ asan-test: deps
 FUZZ_SECONDS ?= 600
 
 # A long fuzzing run; new inputs it finds collect in build-fuzz/corpus.
-fuzz: deps
+fuzz:
+	@bash tools/install-deps.sh fuzz
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	mkdir -p build-fuzz/corpus
 	./build-fuzz/bin/accounts_file_fuzzer -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    build-fuzz/corpus tests/fuzz/corpus
 
-bench: build
+bench:
+	@bash tools/install-deps.sh test
+	cmake --preset default
+	cmake --build --preset default
 	bash bench/run.sh
 
 install: build
 	cmake --install build
 
+# corvalink_<version>_amd64.deb in build-deb/
+deb:
+	@bash tools/install-deps.sh deb
+	cmake --preset deb
+	cmake --build --preset deb
+	cd build-deb && cpack -G DEB
+
+# Builds the package, checks it with Debian's tools, installs it on this machine and removes it again.
+package-check: deb
+	bash tools/check-package.sh build-deb
+
+format:
+	@bash tools/install-deps.sh format
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-deb

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Corvalink needs to build, run and test.
+# Installs the Debian 12 packages that one use of the tree needs, and only those:
+#   tools/install-deps.sh run      build and run Corvalink (make run)
+#   tools/install-deps.sh test     build and run every test (make test, make asan-test)
+#   tools/install-deps.sh fuzz     the libFuzzer build (make fuzz)
+#   tools/install-deps.sh format   clang-format (make format)
+#   tools/install-deps.sh deb      build and check the Debian package (make deb, make package-check)
 # Idempotent: only missing packages are installed.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang-format libbenchmark-dev
-  qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev qt6-wayland
-  libxcb1-dev libxcb-keysyms1-dev
-  xvfb xauth xdotool trayer x11-utils x11-xserver-utils
-  dbus-daemon xdg-desktop-portal python3-dbus python3-gi
-  sway wtype grim
-  chromium
-  clang libclang-rt-14-dev
-)
+build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev
+       libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev)
+run=("${build[@]}" qt6-wayland chromium)
+test=("${run[@]}" libbenchmark-dev
+      xvfb xauth xdotool trayer x11-utils x11-xserver-utils
+      dbus-daemon xdg-desktop-portal python3-dbus python3-gi
+      sway wtype grim)
+
+case "${1:-run}" in
+  run) packages=("${run[@]}") ;;
+  test) packages=("${test[@]}") ;;
+  fuzz) packages=("${build[@]}" clang libclang-rt-14-dev) ;;
+  format) packages=(clang-format) ;;
+  deb) packages=("${build[@]}" dpkg-dev file fakeroot help2man lintian appstream desktop-file-utils man-db xvfb xauth) ;;
+  *) echo "usage: $0 run|test|fuzz|format|deb" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

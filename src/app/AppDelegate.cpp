@@ -79,7 +79,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
             self->popUpMenu();
     };
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
-    m_statusItem->start(trayIcon(), QStringLiteral("corvalink"));
+    m_statusItem->start(trayIcon(), QStringLiteral(CORVALINK_APP_ID "-symbolic"));
     QTimer::singleShot(reachableCheckMs, this, &AppDelegate::checkReachable);
     return true;
 }

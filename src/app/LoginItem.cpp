@@ -80,7 +80,7 @@ QString desktopEntry(const QString& executable)
                           "Name=Corvalink\n"
                           "Comment=Keeps several logins to the same web sites apart\n"
                           "Exec=%1\n"
-                          "Icon=corvalink\n"
+                          "Icon=" CORVALINK_APP_ID "\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n"
                           // Start once the panel, and with it the tray, is up.

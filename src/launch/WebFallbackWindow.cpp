@@ -27,7 +27,7 @@ QString helperPath()
 {
     const QString dir = QCoreApplication::applicationDirPath();
     for (const QString& candidate :
-         {dir + QStringLiteral("/corvalink-web"), dir + QStringLiteral("/../lib/corvalink/corvalink-web")}) {
+         {dir + QStringLiteral("/corvalink-web"), dir + QStringLiteral("/../" CORVALINK_HELPER_DIR "/corvalink-web")}) {
         if (QFileInfo(candidate).isExecutable())
             return candidate;
     }

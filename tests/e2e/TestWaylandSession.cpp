@@ -58,7 +58,7 @@ private:
     {
         QList<QJsonObject> found;
         const std::function<void(const QJsonObject&, bool)> walk = [&](const QJsonObject& node, bool floating) {
-            if (node.value(QStringLiteral("app_id")).toString() == QLatin1String("corvalink")) {
+            if (node.value(QStringLiteral("app_id")).toString() == QLatin1String(CORVALINK_APP_ID)) {
                 QJsonObject window = node;
                 window.insert(QStringLiteral("floating"), floating);
                 found.append(window);

@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     qputenv("QT_WIDGETS_RHI", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalink"));
-    QApplication::setDesktopFileName(QStringLiteral("corvalink"));
+    QApplication::setDesktopFileName(QStringLiteral(CORVALINK_APP_ID));
 
     QCommandLineParser parser;
     const QCommandLineOption profile(QStringLiteral("profile"), QStringLiteral("Profile name."), QStringLiteral("id"));
