@@ -8,7 +8,8 @@
 
 namespace {
 constexpr qreal dotDiameter = 9;
-}
+constexpr int indentSpaces = 3;
+} // namespace
 
 StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
     : QObject(menu)
@@ -63,7 +64,13 @@ void StatusMenu::show(const Item& item, qsizetype index)
     const MenuEntry& entry = m_entries.at(index);
     QAction* action = item.action;
     action->setSeparator(entry.kind == MenuEntry::Kind::Separator);
-    action->setText(entry.title);
+    // Titles hold user text: "&" must show as itself, not mark a mnemonic.
+    action->setText(QString(entry.indentation * indentSpaces, QLatin1Char(' ')) +
+                    QString(entry.title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    // Site headers read as section titles, not as disabled accounts.
+    QFont font = m_menu->font();
+    font.setBold(entry.kind == MenuEntry::Kind::Header);
+    action->setFont(font);
     action->setEnabled(entry.enabled);
     action->setShortcut(entry.shortcut);
     action->setIcon(entry.kind == MenuEntry::Kind::Account && entry.account ? dot(entry.account->color) : QIcon());
@@ -80,10 +87,28 @@ void StatusMenu::showAlternates(bool removing)
     }
 }
 
+// Actions of a popup menu have no shortcut context: the keys drawn beside the
+// items are matched here while the menu is open.
+bool StatusMenu::triggerShortcut(const QKeyEvent* key)
+{
+    const QKeySequence pressed(key->keyCombination());
+    for (const Item& item : std::as_const(m_items)) {
+        const MenuEntry& entry = m_entries.at(item.entry);
+        if (entry.enabled && !entry.shortcut.isEmpty() && entry.shortcut == pressed) {
+            m_menu->close();
+            m_onTrigger(entry);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool StatusMenu::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_menu && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
         auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress && (key->modifiers() & Qt::ControlModifier) && triggerShortcut(key))
+            return true;
         if (key->key() == Qt::Key_Alt) {
             showAlternates(event->type() == QEvent::KeyPress);
             return true;

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 
 // Turns the menu content into QMenu items. While Alt is held in a menu the app
@@ -38,6 +39,7 @@ private:
     };
 
     void show(const Item& item, qsizetype entry);
+    bool triggerShortcut(const QKeyEvent* key);
     QIcon dot(const std::optional<QString>& color);
 
     QMenu* m_menu;

@@ -21,12 +21,15 @@ int run(const QString& message, const QString& informative, const QStringList& b
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(10);
 
+    // Messages quote site names and labels: never read them as markup.
     auto* title = new QLabel(message);
+    title->setTextFormat(Qt::PlainText);
     title->setFont(UI::font(13, QFont::Bold));
     title->setWordWrap(true);
     layout->addWidget(title);
     if (!informative.isEmpty()) {
         auto* text = new QLabel(informative);
+        text->setTextFormat(Qt::PlainText);
         text->setFont(UI::font(11));
         text->setWordWrap(true);
         layout->addWidget(text);

@@ -2,9 +2,11 @@
 
 #include <QPainter>
 
-ElidedLabel::ElidedLabel(const QString& text)
+ElidedLabel::ElidedLabel(const QString& text, Qt::TextElideMode mode)
     : QLabel(text)
+    , m_mode(mode)
 {
+    setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
@@ -15,7 +17,7 @@ QSize ElidedLabel::minimumSizeHint() const
 
 QString ElidedLabel::shownText() const
 {
-    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+    return fontMetrics().elidedText(text(), m_mode, contentsRect().width());
 }
 
 void ElidedLabel::paintEvent(QPaintEvent*)

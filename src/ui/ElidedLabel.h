@@ -2,16 +2,20 @@
 
 #include <QLabel>
 
-// A one-line label that shortens its text in the middle when it lacks room.
+// A one-line plain-text label that shortens its text (in the middle, or where
+// the mode says) when it lacks room.
 class ElidedLabel : public QLabel {
     Q_OBJECT
 
 public:
-    explicit ElidedLabel(const QString& text);
+    explicit ElidedLabel(const QString& text, Qt::TextElideMode mode = Qt::ElideMiddle);
 
     QSize minimumSizeHint() const override;
     QString shownText() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    Qt::TextElideMode m_mode;
 };

@@ -46,7 +46,9 @@ protected:
 
 QWidget* textBlock(const QString& title, const std::optional<QString>& subtitle)
 {
-    QLabel* titleLabel = label(title, 13);
+    // A long title (a label the user chose) ends in an ellipsis rather than mid-letter.
+    auto* titleLabel = new ElidedLabel(title, Qt::ElideRight);
+    titleLabel->setFont(UI::font(13));
     if (!subtitle)
         return titleLabel;
     auto* block = new QWidget;

@@ -136,19 +136,26 @@ private Q_SLOTS:
             }
             return result;
         };
-        QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
+        // Accounts indented under their site, as the model says.
+        QCOMPARE(visibleTitles(), QStringList({"GitHub", "   perso", "   work", "---"}) + tail());
+        QVERIFY(menu.actions().at(0)->font().bold());
+        QVERIFY(!menu.actions().at(1)->font().bold());
         QVERIFY(menu.actions().at(1)->icon().isNull()); // "Mauve" is no palette colour
         QVERIFY(!menu.actions().at(2)->icon().isNull());
 
         statusMenu.showAlternates(true);
-        QCOMPARE(visibleTitles(), QStringList({"GitHub", "Remove perso\u2026", "Remove work\u2026", "---"}) + tail());
+        QCOMPARE(visibleTitles(),
+                 QStringList({"GitHub", "   Remove perso\u2026", "   Remove work\u2026", "---"}) + tail());
         QVERIFY(menu.actions().at(2)->icon().isNull()); // the alternate has no dot
         menu.actions().at(2)->trigger();
         QCOMPARE(triggered.size(), 1);
         QCOMPARE(triggered.first().kind, Kind::RemoveAlternate);
         QCOMPARE(triggered.first().account->label, QStringLiteral("work"));
         statusMenu.showAlternates(false);
-        QCOMPARE(visibleTitles(), QStringList({"GitHub", "perso", "work", "---"}) + tail());
+        // Accounts indented under their site, as the model says.
+        QCOMPARE(visibleTitles(), QStringList({"GitHub", "   perso", "   work", "---"}) + tail());
+        QVERIFY(menu.actions().at(0)->font().bold());
+        QVERIFY(!menu.actions().at(1)->font().bold());
 
         // A shorter list next time: nothing of the longer one shows.
         statusMenu.populate(StatusMenuContent::build({}));
@@ -167,7 +174,7 @@ private Q_SLOTS:
         QStringList texts;
         for (QAction* action : delegate.menu()->actions())
             texts << action->text();
-        QVERIFY(texts.contains("work"));
+        QVERIFY(texts.contains("   work"));
 
         // Edited by hand while the app runs.
         TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode({account("GitHub", "edited")}));
@@ -175,8 +182,32 @@ private Q_SLOTS:
         texts.clear();
         for (QAction* action : delegate.menu()->actions())
             texts << action->text();
-        QVERIFY(texts.contains("edited"));
-        QVERIFY(!texts.contains("work"));
+        QVERIFY(texts.contains("   edited"));
+        QVERIFY(!texts.contains("   work"));
+    }
+
+    // What is drawn is what is stored: "&" shows as itself, nothing is markup.
+    // The keys drawn beside the items act while the menu is open.
+    void userTextIsShownAsItIsAndTheKeysAct()
+    {
+        QMenu menu;
+        QList<MenuEntry> triggered;
+        StatusMenu statusMenu(&menu, [&](const MenuEntry& entry) { triggered << entry; });
+        statusMenu.populate(StatusMenuContent::build({account("AT&T", "R&D <b>team</b> &amp;")}));
+        QCOMPARE(menu.actions().at(0)->text(), QStringLiteral("AT&&T"));
+        QCOMPARE(menu.actions().at(1)->text(), QStringLiteral("   R&&D <b>team</b> &&amp;"));
+
+        const QList<std::pair<QKeyCombination, MenuEntry::Command>> keys{
+            {Qt::ControlModifier | Qt::Key_N, MenuEntry::Command::Add},
+            {Qt::ControlModifier | Qt::Key_Comma, MenuEntry::Command::Settings},
+            {Qt::ControlModifier | Qt::Key_Q, MenuEntry::Command::Quit}};
+        for (const auto& [combination, command] : keys) {
+            menu.popup(QPoint(10, 10));
+            QVERIFY(QTest::qWaitForWindowExposed(&menu));
+            QTest::keyClick(&menu, combination.key(), combination.keyboardModifiers());
+            QCOMPARE(triggered.size() > 0 ? triggered.last().command : MenuEntry::Command::None, command);
+            QVERIFY(!menu.isVisible());
+        }
     }
 
     // Where a menu cannot pop up at the pointer (here offscreen, as on Wayland),

@@ -72,14 +72,21 @@ private Q_SLOTS:
         QVERIFY(plain->height() >= 44);
 
         const QString subtitle = QStringLiteral("BEGIN") + QString(300, QLatin1Char('x')) + QStringLiteral("END");
+        const QString title = QStringLiteral("R&D <b>team</b> ") + QString(200, QLatin1Char('y'));
         auto* field = new QLineEdit;
-        std::unique_ptr<QWidget> row(UI::row(QStringLiteral("Title"), subtitle, {}, {field}));
+        std::unique_ptr<QWidget> row(UI::row(title, subtitle, {}, {field}));
         row->setFixedWidth(492);
         row->show();
         QVERIFY(QTest::qWaitForWindowExposed(row.get()));
-        const QString shown = row->findChild<ElidedLabel*>()->shownText();
+        const QList<ElidedLabel*> labels = row->findChildren<ElidedLabel*>();
+        QCOMPARE(labels.size(), 2);
+        const QString shown = labels.last()->shownText();
         QVERIFY(shown.size() < subtitle.size());
         QVERIFY(shown.startsWith(QStringLiteral("BEGIN")) && shown.endsWith(QStringLiteral("END")));
+        // A long title ends in an ellipsis, and user text is never markup.
+        const QString shownTitle = labels.first()->shownText();
+        QVERIFY(shownTitle.startsWith(QStringLiteral("R&D <b>team</b> ")) && shownTitle.endsWith(QChar(0x2026)));
+        QCOMPARE(labels.first()->textFormat(), Qt::PlainText);
         QVERIFY(field->width() > 0); // the accessory keeps its room
     }
 
