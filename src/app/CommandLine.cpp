@@ -2,13 +2,15 @@
 
 #include "StatusMenuContent.h"
 
+#include <QRegularExpression>
 #include <QUuid>
 
 namespace {
 
 QString describe(const Account& account)
 {
-    return account.idText() + QLatin1Char('\t') + account.siteName + QLatin1Char('\t') + account.label;
+    return account.idText() + QLatin1Char('\t') + CommandLine::escaped(account.siteName) + QLatin1Char('\t') +
+           CommandLine::escaped(account.label);
 }
 
 QList<Account> menuOrder(const QList<Account>& accounts)
@@ -27,8 +29,18 @@ namespace CommandLine {
 
 Request parse(const QStringList& arguments)
 {
+    // Qt's own options, with one dash or two; those in the second list take a value.
+    static const QStringList qtFlags{QStringLiteral("reverse"), QStringLiteral("nograb"), QStringLiteral("dograb"),
+                                     QStringLiteral("sync")};
+    static const QStringList qtOptions{QStringLiteral("platform"),        QStringLiteral("platformpluginpath"),
+                                       QStringLiteral("platformtheme"),   QStringLiteral("plugin"),
+                                       QStringLiteral("qwindowgeometry"), QStringLiteral("qwindowicon"),
+                                       QStringLiteral("qwindowtitle"),    QStringLiteral("style"),
+                                       QStringLiteral("stylesheet"),      QStringLiteral("session"),
+                                       QStringLiteral("display"),         QStringLiteral("geometry")};
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
+        const QString name = QString(argument).remove(QRegularExpression(QStringLiteral("^--?")));
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
             return {Mode::Help, {}};
         if (argument == QLatin1String("--version"))
@@ -39,6 +51,16 @@ Request parse(const QStringList& arguments)
             return {Mode::Menu, {}};
         if (argument == QLatin1String("--open"))
             return i + 1 < arguments.size() ? Request{Mode::Open, arguments.at(i + 1)} : Request{Mode::Usage, {}};
+        if (argument == QLatin1String("--settings"))
+            continue;
+        if (argument == QLatin1String("--snapshot") ||
+            (argument.startsWith(QLatin1Char('-')) && qtOptions.contains(name))) {
+            ++i; // its value
+            continue;
+        }
+        // A mistyped option must not start the tray app as if nothing was asked.
+        if (argument.startsWith(QLatin1Char('-')) && !qtFlags.contains(name))
+            return {Mode::Usage, argument};
     }
     return {};
 }
@@ -51,6 +73,26 @@ std::optional<QString> snapshotFolder(const QStringList& arguments)
     return arguments.at(index + 1);
 }
 
+QString escaped(const QString& text)
+{
+    QString result;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            result += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\t'))
+            result += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\n'))
+            result += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\r'))
+            result += QStringLiteral("\\r");
+        else if (c.category() == QChar::Other_Control)
+            result += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            result += c;
+    }
+    return result;
+}
+
 QString helpText()
 {
     return QStringLiteral("Usage: corvalink [option]\n"
@@ -60,7 +102,10 @@ QString helpText()
                           "Without options Corvalink runs in the system tray. Its menu also opens with the\n"
                           "shortcut that its settings show, or with corvalink --menu.\n"
                           "\n"
-                          "  --list          print the accounts: id, site name and label, tab-separated\n"
+                          "  --list          print the accounts: id, site name and label, tab-separated,\n"
+                          "                  one line each; in names and labels a backslash, tab, newline\n"
+                          "                  and carriage return show as \\\\, \\t, \\n and \\r, other control\n"
+                          "                  characters as \\xHH\n"
                           "  --open KEY      open the account whose id or label is KEY\n"
                           "  --menu          open the account menu of the running Corvalink; bind a key\n"
                           "                  to this in the desktop's keyboard settings\n"

@@ -19,7 +19,12 @@ struct Request {
     QString key;
 };
 
+// An option that is not ours nor Qt's gives Mode::Usage, with the option as key.
 Request parse(const QStringList& arguments);
+
+// A name or label on one line: backslash, tab, newline and carriage return as
+// \\, \t, \n and \r, other control characters as \xHH.
+QString escaped(const QString& text);
 
 QString helpText();
 

@@ -49,7 +49,11 @@ int runWithoutDisplay(const CommandLine::Request& request)
         out << CommandLine::listing(Store::shared().accounts());
         return 0;
     default:
-        err << "corvalink: --open needs an account id or label\n" << CommandLine::helpText();
+        if (request.key.isEmpty())
+            err << "corvalink: --open needs an account id or label\n";
+        else
+            err << "corvalink: unknown option " << request.key << '\n';
+        err << CommandLine::helpText();
         return 2;
     }
 }
@@ -57,7 +61,7 @@ int runWithoutDisplay(const CommandLine::Request& request)
 // One process writes the accounts file and one window shows an account: the
 // running instance's. Without one, this run opens the account itself and, for a
 // web window, lives as long as the window.
-int openFromCommandLine(QApplication& app, const QString& key)
+int openFromCommandLine(QCoreApplication& app, const QString& key)
 {
     if (const auto answer =
             SingleInstance::handOver({QCoreApplication::applicationFilePath(), QStringLiteral("--open"), key}))
@@ -91,7 +95,12 @@ int main(int argc, char** argv)
             return report(*answer);
         return report({1, QStringLiteral("Corvalink is not running; start it first.")});
     }
-    if (request.mode != CommandLine::Mode::Tray && request.mode != CommandLine::Mode::Open) {
+    // Opening needs no display of its own: a browser or a web window helper shows the account.
+    if (request.mode == CommandLine::Mode::Open) {
+        QCoreApplication core(argc, argv);
+        return openFromCommandLine(core, request.key);
+    }
+    if (request.mode != CommandLine::Mode::Tray) {
         QCoreApplication core(argc, argv);
         return runWithoutDisplay(request);
     }
@@ -102,9 +111,6 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral(CORVALINK_APP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalink.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
-
-    if (request.mode == CommandLine::Mode::Open)
-        return openFromCommandLine(app, request.key);
 
     // A snapshot run renders and quits; it never stands in for the running instance.
     SingleInstance instance;

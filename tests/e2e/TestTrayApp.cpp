@@ -203,6 +203,30 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(accountsFile()), corrupt);
         TestEnvironment::writeFile(accountsFile(), before);
 
+        // A mistyped option says so instead of starting the tray app.
+        for (const QString& option : {QStringLiteral("--lst"), QStringLiteral("--open=work")}) {
+            const auto mistyped = m_driver->run({option});
+            QCOMPARE(mistyped.exitCode, 2);
+            QVERIFY(mistyped.err.contains("unknown option " + option.toUtf8()) && mistyped.err.contains("Usage:"));
+        }
+        // A wrong key needs no display to be told.
+        QProcess headless;
+        QProcessEnvironment noDisplay = m_driver->environment();
+        noDisplay.remove(QStringLiteral("DISPLAY"));
+        headless.setProcessEnvironment(noDisplay);
+        headless.start(m_driver->executable(), {QStringLiteral("--open"), QStringLiteral("nobody")});
+        QVERIFY(headless.waitForFinished(patience));
+        QCOMPARE(headless.exitCode(), 2);
+        QVERIFY(headless.readAllStandardError().contains("nobody"));
+
+        // One line per account, whatever a label holds.
+        TestEnvironment::writeFile(accountsFile(),
+                                   AccountsFile::encode({account("Tab\tSite", "two\nlines\\ \x01", "https://x.org")}));
+        const auto listed = m_driver->run({QStringLiteral("--list")});
+        QCOMPARE(listed.out.count('\n'), 1);
+        QVERIFY(listed.out.endsWith("\tTab\\tSite\ttwo\\nlines\\\\ \\x01\n"));
+        TestEnvironment::writeFile(accountsFile(), before);
+
         QCOMPARE(m_driver->run({QStringLiteral("--version")}).out.trimmed(), QByteArray("Corvalink 0.1.0"));
         QVERIFY(m_driver->run({QStringLiteral("--help")}).out.contains("--open KEY"));
     }
