@@ -90,10 +90,13 @@ QWidget* GeneralTab::systemSection()
     QObject::connect(hotkey, &SwitchButton::clicked, [this](bool on) { hotkeyChanged(on); });
     auto* login = new SwitchButton(LoginItem::isEnabled());
     QObject::connect(login, &SwitchButton::clicked, [this, login] { loginChanged(login); });
-    return UI::section(QStringLiteral("System"),
-                       {UI::row(QStringLiteral("Quick-switch shortcut"),
-                                PlatformTexts::shortcutSubtitle(shortcut.kind(), shortcut.trigger()), {}, {hotkey}),
-                        UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+    return UI::section(
+        QStringLiteral("System"),
+        {UI::row(QStringLiteral("Quick-switch shortcut"),
+                 PlatformTexts::shortcutSubtitle(shortcut.kind(), shortcut.trigger(),
+                                                 armable && Settings::hotkeyEnabled() && !shortcut.isRegistered()),
+                 {}, {hotkey}),
+         UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
 }
 
 void GeneralTab::browserChosen(const QString& choice)

@@ -9,7 +9,7 @@ QString removeHint()
 {
     return QStringLiteral("Hold \u2325 on an account to remove it");
 }
-QString shortcutSubtitle(HotKeyBackend::Kind, const QString&)
+QString shortcutSubtitle(HotKeyBackend::Kind, const QString&, bool)
 {
     return QStringLiteral("\u2303\u2325S opens the account menu from anywhere");
 }
@@ -36,12 +36,15 @@ QString removeHint()
 {
     return QStringLiteral("Hold Alt on an account to remove it");
 }
-QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger)
+QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger, bool refused)
 {
     switch (kind) {
     case HotKeyBackend::Kind::X11:
-        return QStringLiteral("Ctrl+Alt+S opens the account menu from anywhere");
+        return refused ? QStringLiteral("Ctrl+Alt+S is taken by another program")
+                       : QStringLiteral("Ctrl+Alt+S opens the account menu from anywhere");
     case HotKeyBackend::Kind::Portal:
+        if (refused)
+            return QStringLiteral("The desktop did not grant the shortcut");
         return (trigger.isEmpty() ? QStringLiteral("The desktop's shortcut") : trigger) +
                QStringLiteral(" opens the account menu from anywhere");
     case HotKeyBackend::Kind::None:

@@ -10,8 +10,9 @@ namespace PlatformTexts {
 
 QString removeHint();
 // What holds for the shortcut in this session: the X11 grab, the trigger the
-// desktop reported through its portal, or how to bind a key without either.
-QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger);
+// desktop reported through its portal, or how to bind a key without either;
+// `refused` when it is switched on but another program holds it.
+QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger, bool refused);
 QString showFolderButton();
 QString syncFootnoteAvailable();
 QString syncFootnoteMissing();

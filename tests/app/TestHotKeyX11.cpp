@@ -1,5 +1,7 @@
+#include "GeneralTab.h"
 #include "HotKey.h"
 #include "TestEnvironment.h"
+#include "WidgetFinder.h"
 
 #include <QProcess>
 #include <QThread>
@@ -26,6 +28,18 @@ private:
     static void press(const QString& keys) { run(QStringLiteral("xdotool"), {QStringLiteral("key"), keys}); }
 
     // Presses, then gives the X server and the event loop time to deliver.
+    static bool generalTabSays(const char* text)
+    {
+        GeneralTab tab(QStringLiteral("Automatic"), {});
+        const QList<QWidget*> sections = tab.sections();
+        bool found = false;
+        for (QWidget* section : sections) {
+            found = found || WidgetFinder::label(section, QString::fromUtf8(text));
+            delete section;
+        }
+        return found;
+    }
+
     int runsAfter(const QString& keys)
     {
         const int before = m_runs;
@@ -49,6 +63,10 @@ private Q_SLOTS:
 
     void controlAltSRunsTheActionOnce()
     {
+        m_hotKey->setEnabled(false);
+        HotKey::shared().setEnabled(true);
+        QVERIFY(generalTabSays("Ctrl+Alt+S opens the account menu from anywhere"));
+        HotKey::shared().setEnabled(false);
         m_hotKey->setEnabled(true);
         QVERIFY(m_hotKey->isRegistered());
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
@@ -114,6 +132,11 @@ private Q_SLOTS:
                                            "shortcut is off");
         m_hotKey->setEnabled(true);
         QVERIFY(!m_hotKey->isRegistered());
+        // The General tab says why the switch that is on does nothing.
+        QTest::ignoreMessage(QtWarningMsg, "Corvalink: Control+Alt+S is held by another program; the global "
+                                           "shortcut is off");
+        HotKey::shared().setEnabled(true);
+        QVERIFY(generalTabSays("Ctrl+Alt+S is taken by another program"));
 
         free(codes);
         xcb_key_symbols_free(symbols);
@@ -121,6 +144,10 @@ private Q_SLOTS:
         QTest::qWait(100);
 
         // The next arming tries again and gets it.
+        m_hotKey->setEnabled(false);
+        HotKey::shared().setEnabled(true);
+        QVERIFY(generalTabSays("Ctrl+Alt+S opens the account menu from anywhere"));
+        HotKey::shared().setEnabled(false);
         m_hotKey->setEnabled(true);
         QVERIFY(m_hotKey->isRegistered());
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
