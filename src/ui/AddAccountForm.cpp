@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 
 namespace {
@@ -81,6 +82,8 @@ QList<QWidget*> AddAccountForm::sections()
     auto* save = new QPushButton(QStringLiteral("Add && Log in"));
     save->setShortcut(QKeySequence(Qt::Key_Return));
     connect(save, &QPushButton::clicked, this, &AddAccountForm::saveTapped);
+    // The keypad's Enter saves as Return does.
+    new QShortcut(QKeySequence(Qt::Key_Enter), save, [save] { save->click(); });
     layout->addWidget(cancel);
     layout->addWidget(save);
     return {section, buttons};

@@ -3,9 +3,11 @@
 #include "RoundBadge.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 
 namespace {
 constexpr qreal badgeDiameter = 20;
@@ -28,10 +30,12 @@ SelectView::SelectView(const QStringList& items, const QString& selected, std::f
     layout->addWidget(m_titleLabel);
     layout->addWidget(badge);
 
-    // The control itself takes every click, never its label or badge, and never the keyboard.
+    // The control itself takes every click, never its label or badge; Tab reaches it,
+    // and Space, Return or Down open it.
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     badge->setAttribute(Qt::WA_TransparentForMouseEvents);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(selected);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
@@ -39,6 +43,31 @@ SelectView::SelectView(const QStringList& items, const QString& selected, std::f
 QString SelectView::title() const
 {
     return m_titleLabel->text();
+}
+
+void SelectView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Down:
+        popUp();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void SelectView::paintEvent(QPaintEvent*)
+{
+    if (!hasFocus())
+        return;
+    // A focus ring, as the toolkit's own controls have.
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
 }
 
 void SelectView::mousePressEvent(QMouseEvent* event)

@@ -8,7 +8,9 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -35,6 +37,24 @@ SettingsWindow::SettingsWindow()
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     layout->addWidget(line);
+
+    // Escape closes too, through keyPressEvent, so that a form's own Escape comes first.
+    new QShortcut(QKeySequence::Close, this, this, &QWidget::close);
+    const auto step = [this](int by) { selectTab((m_current + by + int(m_pages.size())) % int(m_pages.size())); };
+    for (const QKeySequence& next : {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)})
+        new QShortcut(next, this, this, [step] { step(1); });
+    for (const QKeySequence& previous :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)})
+        new QShortcut(previous, this, this, [step] { step(-1); });
+}
+
+void SettingsWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsWindow::addTab(const QString& title, const QString& symbol, PageViewController* page)

@@ -27,6 +27,7 @@ public:
     void fitToPage();
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

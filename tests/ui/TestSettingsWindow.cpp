@@ -1,4 +1,5 @@
 #include "AccountsFile.h"
+#include "AddAccountForm.h"
 #include "Feedback.h"
 #include "LoginItem.h"
 #include "SelectView.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRegularExpression>
 #include <QToolButton>
 
@@ -117,6 +119,51 @@ private Q_SLOTS:
         QVERIFY(!shortcut->isEnabled());
         QVERIFY(
             WidgetFinder::label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
+    }
+
+    void theKeyboardReachesEverything()
+    {
+        controller().show(0);
+        SettingsWindow* window = controller().window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        const QList<std::pair<QKeyCombination, int>> steps{{Qt::ControlModifier | Qt::Key_PageDown, 1},
+                                                           {Qt::ControlModifier | Qt::Key_Tab, 2},
+                                                           {Qt::ControlModifier | Qt::Key_Tab, 0},
+                                                           {Qt::ControlModifier | Qt::Key_PageUp, 2}};
+        for (const auto& [keys, tab] : steps) {
+            QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
+            QCOMPARE(window->currentTab(), tab);
+        }
+
+        // Tab reaches the browser select, and Space opens it.
+        window->selectTab(0);
+        auto* select = general()->findChild<SelectView*>();
+        window = controller().window();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        for (int i = 0; i < 30 && QApplication::focusWidget() != select; ++i)
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), select);
+        QTest::keyClick(select, Qt::Key_Space);
+        QTRY_VERIFY(select->findChild<QMenu*>() && select->findChild<QMenu*>()->isVisible());
+        select->findChild<QMenu*>()->close();
+
+        // The keypad's Enter saves the add form as Return does.
+        TestEnvironment::makeFakeBrowsers({"chromium"}, TestEnvironment::home() + "/bin");
+        controller().addAccount();
+        QVERIFY(controller().addForm());
+        controller().addForm()->labelField()->setText(QStringLiteral("keypad"));
+        QTRY_VERIFY(controller().addForm()->labelField()->isVisible());
+        QTest::keyClick(controller().addForm()->labelField(), Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(!controller().addForm());
+        QCOMPARE(Store::shared().accounts().last().label, QStringLiteral("keypad"));
+
+        // Escape and Ctrl+W close the window.
+        for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::ControlModifier | Qt::Key_W}) {
+            controller().show(0);
+            QVERIFY(QTest::qWaitForWindowActive(controller().window()));
+            QTest::keyClick(controller().window(), keys.key(), keys.keyboardModifiers());
+            QTRY_VERIFY(!controller().window()->isVisible());
+        }
     }
 
     void syncSwitchFollowsICloudDrive()
