@@ -61,9 +61,9 @@ void SelectView::keyPressEvent(QKeyEvent* event)
 
 void SelectView::paintEvent(QPaintEvent*)
 {
-    if (!hasFocus())
+    // A focus ring once the keyboard moved the focus, as the style's own controls do.
+    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
         return;
-    // A focus ring, as the toolkit's own controls have.
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
