@@ -111,8 +111,10 @@ QToolButton* AccountsTab::actionButton(const Account& account)
     QMenu* colors = menu->addMenu(QStringLiteral("Color"));
     for (const QString& name : AccountColor::names()) {
         QAction* item = colors->addAction(AccountColor::dot(name, 9), name);
-        item->setCheckable(true);
-        item->setChecked(name == account.color.value_or(QStringLiteral("None")));
+        // Only the current colour is marked; the others show no empty box.
+        const bool current = name == account.color.value_or(QStringLiteral("None"));
+        item->setCheckable(current);
+        item->setChecked(current);
         QObject::connect(item, &QAction::triggered, [this, id, name] { changeColor(id, name); });
     }
     QObject::connect(menu->addAction(QStringLiteral("Remove\u2026")), &QAction::triggered,

@@ -84,8 +84,10 @@ void SelectView::popUp()
     QAction* positioning = nullptr;
     for (int i = 0; i < m_items.size(); ++i) {
         QAction* action = m_menu->addAction(m_items.at(i));
-        action->setCheckable(true);
-        action->setChecked(m_items.at(i) == m_selected);
+        // Only the current choice is marked; the others show no empty box.
+        const bool current = m_items.at(i) == m_selected;
+        action->setCheckable(current);
+        action->setChecked(current);
         if (action->isChecked() && !positioning)
             positioning = action;
         connect(action, &QAction::triggered, this, [this, i] { picked(i); });

@@ -106,6 +106,7 @@ private Q_SLOTS:
         QVERIFY(hasDot(WidgetFinder::row(root, "opened")));
         QVERIFY(action(root, "never", "None")->isChecked());
         QVERIFY(!action(root, "never", "Blue")->isChecked());
+        QVERIFY(!action(root, "never", "Blue")->isCheckable()); // no empty box beside the others
         QVERIFY(action(root, "opened", "Blue")->isChecked());
         QVERIFY(action(root, "opened", "Blue")->icon().isNull() == false);
         QVERIFY(action(root, "opened", "None")->icon().isNull());
