@@ -12,7 +12,7 @@ build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev qt6
        libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev)
 run=("${build[@]}" qt6-wayland chromium)
 test=("${run[@]}" libbenchmark-dev
-      xvfb xauth xdotool trayer x11-utils x11-xserver-utils
+      xvfb xauth xdotool trayer x11-utils x11-xserver-utils x11-xkb-utils
       dbus-daemon xdg-desktop-portal python3-dbus python3-gi
       sway wtype grim)
 

@@ -162,6 +162,19 @@ private Q_SLOTS:
         QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+200")), 1);
         run(QStringLiteral("xmodmap"), {QStringLiteral("-e"), QStringLiteral("keycode 200 =")});
     }
+
+    // Desktops switch layouts through XKB, which sends no core mapping notice.
+    void aLayoutSwitchIsFollowed()
+    {
+        m_hotKey->setEnabled(true);
+        run(QStringLiteral("setxkbmap"), {QStringLiteral("us"), QStringLiteral("-variant"), QStringLiteral("dvorak")});
+        QTest::qWait(300);
+        QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
+        QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+o")), 0); // where s was before
+        run(QStringLiteral("setxkbmap"), {QStringLiteral("us")});
+        QTest::qWait(300);
+        QCOMPARE(runsAfter(QStringLiteral("ctrl+alt+s")), 1);
+    }
 };
 
 CORVALINK_TEST_MAIN(TestHotKeyX11)

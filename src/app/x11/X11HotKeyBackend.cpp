@@ -12,12 +12,28 @@ constexpr uint16_t shortcutModifiers = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
 constexpr uint16_t lockModifiers[] = {0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
 constexpr uint16_t ignoredModifiers = XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2;
 constexpr uint32_t keysymS = 0x0073; // XK_s
+// XKB event subtypes (the byte after the response type): a new keyboard, a new map.
+constexpr uint8_t xkbNewKeyboardNotify = 0;
+constexpr uint8_t xkbMapNotify = 1;
+
+// The first event code of the XKB extension, or 0 without it. Qt selects the
+// XKB events it needs on the connection it shares with us.
+uint8_t xkbFirstEvent(xcb_connection_t* connection)
+{
+    static const char name[] = "XKEYBOARD";
+    xcb_query_extension_reply_t* reply =
+        xcb_query_extension_reply(connection, xcb_query_extension(connection, sizeof name - 1, name), nullptr);
+    const uint8_t first = reply && reply->present ? reply->first_event : 0;
+    free(reply);
+    return first;
+}
 
 } // namespace
 
 X11HotKeyBackend::X11HotKeyBackend(xcb_connection_t* connection, uint32_t rootWindow)
     : m_connection(connection)
     , m_root(rootWindow)
+    , m_xkbEvent(xkbFirstEvent(connection))
 {
 }
 
@@ -100,7 +116,11 @@ bool X11HotKeyBackend::nativeEventFilter(const QByteArray& eventType, void* mess
         return false;
     auto* event = static_cast<xcb_generic_event_t*>(message);
     const uint8_t type = event->response_type & ~0x80;
-    if (type == XCB_MAPPING_NOTIFY && m_registered) {
+    // Layout switches (setxkbmap, the desktop's switcher) come only as XKB
+    // notices, never as a core mapping notice.
+    const bool xkbMapChange =
+        m_xkbEvent != 0 && type == m_xkbEvent && (event->pad0 == xkbNewKeyboardNotify || event->pad0 == xkbMapNotify);
+    if ((type == XCB_MAPPING_NOTIFY || xkbMapChange) && m_registered) {
         // The keycodes of s may have moved: grab them afresh.
         unregisterHotKey();
         registerHotKey();

@@ -11,7 +11,7 @@ struct xcb_connection_t;
 
 // Grabs Control+Alt+S on the root window for every keycode of the keysym s,
 // with and without CapsLock and NumLock, and grabs again when the keyboard
-// mapping changes.
+// mapping or the XKB layout changes.
 class X11HotKeyBackend : public HotKeyBackend, public QAbstractNativeEventFilter {
 public:
     X11HotKeyBackend(xcb_connection_t* connection, uint32_t rootWindow);
@@ -31,6 +31,7 @@ private:
 
     xcb_connection_t* m_connection;
     uint32_t m_root;
+    uint8_t m_xkbEvent;
     std::function<void()> m_onPress;
     QList<uint8_t> m_grabbed;
     bool m_registered = false;
