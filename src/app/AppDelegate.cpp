@@ -11,11 +11,10 @@
 #include "StatusItem.h"
 #include "StatusMenu.h"
 #include "Store.h"
-#include "Symbols.h"
+#include "TrayArtwork.h"
 
 #include <QApplication>
 #include <QCursor>
-#include <QFile>
 #include <QMenu>
 #include <QTimer>
 
@@ -24,14 +23,6 @@ namespace {
 // Autostart can run before the panel: how long to wait for a tray before
 // telling the user how else to reach the app.
 constexpr int reachableCheckMs = 120000;
-
-QIcon trayIcon()
-{
-    const QString artwork = QStringLiteral(":/menubar.svg");
-    if (QFile::exists(artwork))
-        return QIcon(artwork);
-    return Symbols::icon(QStringLiteral("person.2.circle"), 18, QApplication::palette().color(QPalette::WindowText));
-}
 
 // A menu pops up at the pointer only where the app may place its own windows.
 bool menusPopUpAtCursor()
@@ -79,7 +70,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
             self->popUpMenu();
     };
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
-    m_statusItem->start(trayIcon(), QStringLiteral(CORVALINK_APP_ID "-symbolic"));
+    m_statusItem->start(TrayArtwork::icon(), QStringLiteral(CORVALINK_APP_ID "-symbolic"));
     QTimer::singleShot(reachableCheckMs, this, &AppDelegate::checkReachable);
     return true;
 }

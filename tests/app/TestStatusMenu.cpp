@@ -7,12 +7,16 @@
 #include "Store.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
+#include "TrayArtwork.h"
 #include "WidgetFinder.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+
+#include <cmath>
 
 // What the status menu holds, and what its actions do to the store.
 class TestStatusMenu : public QObject {
@@ -184,6 +188,31 @@ private Q_SLOTS:
             texts << action->text();
         QVERIFY(texts.contains("   edited"));
         QVERIFY(!texts.contains("   work"));
+    }
+
+    // The panel may be light or dark, and an XEmbed tray does not say which.
+    void theTrayIconReadsOnLightAndDarkPanels()
+    {
+        const auto luminance = [](QColor c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        for (const QColor panel :
+             {QColor(Qt::white), QColor(0xe0, 0xe0, 0xe0), QColor(0x20, 0x20, 0x20), QColor(Qt::black)}) {
+            QImage image(22, 22, QImage::Format_RGB32);
+            image.fill(panel);
+            QPainter painter(&image);
+            TrayArtwork::icon().paint(&painter, image.rect());
+            painter.end();
+            int readable = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const double a = luminance(image.pixelColor(x, y)), b = luminance(panel);
+                    readable += (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 3.0;
+                }
+            }
+            QVERIFY2(readable >= 40, qPrintable(panel.name() + QStringLiteral(": %1 pixels stand out").arg(readable)));
+        }
     }
 
     // What is drawn is what is stored: "&" shows as itself, nothing is markup.
