@@ -19,7 +19,7 @@ QLabel* centredLabel(const QString& text, int pixelSize, QFont::Weight weight, b
     label->setFont(UI::font(pixelSize, weight));
     label->setAlignment(Qt::AlignCenter);
     if (secondary)
-        label->setForegroundRole(QPalette::PlaceholderText);
+        UI::makeSecondary(label);
     return label;
 }
 
@@ -27,7 +27,7 @@ QLabel* factLabel(qsizetype count)
 {
     auto* label = new QLabel(QString::number(count));
     label->setFont(UI::font(13));
-    label->setForegroundRole(QPalette::PlaceholderText);
+    UI::makeSecondary(label);
     return label;
 }
 

@@ -11,6 +11,7 @@
 #include "Symbols.h"
 #include "UI.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
@@ -100,8 +101,10 @@ QToolButton* AccountsTab::actionButton(const Account& account)
     button->setAutoRaise(true);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
-    button->setIcon(
-        Symbols::icon(QStringLiteral("ellipsis.circle"), 14, button->palette().color(QPalette::WindowText)));
+    UI::followPalette(button, [](QWidget* target) {
+        static_cast<QToolButton*>(target)->setIcon(
+            Symbols::icon(QStringLiteral("ellipsis.circle"), 14, QApplication::palette().color(QPalette::WindowText)));
+    });
     button->setIconSize(QSize(14, 14));
 
     auto* menu = new QMenu(button);

@@ -5,9 +5,13 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 #include <optional>
 
+class QColor;
 class QLabel;
+class QPalette;
 class QLineEdit;
 class QWidget;
 
@@ -25,6 +29,15 @@ QWidget* card(const QList<QWidget*>& rows);
 QWidget* section(const std::optional<QString>& title, const QList<QWidget*>& rows,
                  const std::optional<QString>& footnote = std::nullopt);
 QLabel* link(const QString& leading, const QString& linkText, const QString& url);
+
+// Secondary text (subtitles, footnotes): the current text colour toned towards
+// the background, so it keeps its contrast in light and dark palettes alike.
+void makeSecondary(QWidget* widget);
+QColor secondaryColor(const QPalette& palette);
+
+// Calls apply now and again whenever the application's palette changes, for
+// what a widget draws from colours it computed itself.
+void followPalette(QWidget* widget, std::function<void(QWidget*)> apply);
 
 // Fonts in pixel sizes, which is what the page measures are given in.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);

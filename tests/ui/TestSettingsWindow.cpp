@@ -13,10 +13,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QToolButton>
+
+#include <cmath>
 
 // The settings window and its General tab, through the widgets a person uses.
 class TestSettingsWindow : public QObject {
@@ -119,6 +122,50 @@ private Q_SLOTS:
         QVERIFY(!shortcut->isEnabled());
         QVERIFY(
             WidgetFinder::label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
+    }
+
+    // Subtitles and footnotes, measured in the pixels of the window, on a light
+    // palette and on a dark one set while the window is open.
+    void secondaryTextKeepsItsContrast()
+    {
+        const auto luminance = [](QColor c) {
+            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+        };
+        const auto contrast = [&](QColor a, QColor b) {
+            const double x = luminance(a), y = luminance(b);
+            return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+        };
+        QPalette dark;
+        for (const auto& [role, color] :
+             {std::pair{QPalette::Window, QColor(0x20, 0x23, 0x26)},
+              std::pair{QPalette::WindowText, QColor(0xfc, 0xfc, 0xfc)},
+              std::pair{QPalette::Base, QColor(0x14, 0x16, 0x18)}, std::pair{QPalette::Text, QColor(0xfc, 0xfc, 0xfc)},
+              std::pair{QPalette::Button, QColor(0x29, 0x2c, 0x30)},
+              std::pair{QPalette::ButtonText, QColor(0xfc, 0xfc, 0xfc)}})
+            dark.setColor(role, color);
+        const QPalette light = QApplication::palette();
+        controller().show(0);
+        for (const QPalette& palette : {light, dark}) {
+            QApplication::setPalette(palette);
+            SettingsWindow* window = controller().window();
+            QTest::qWait(50);
+            for (const char* text : {"Accounts list only", "iCloud Drive is not set up on this computer. Mount it at "
+                                                           "~/Library/Mobile Documents/com~apple~CloudDocs, then "
+                                                           "reopen Settings."}) {
+                QLabel* label = WidgetFinder::label(window->page(0)->content(), QString::fromUtf8(text));
+                QVERIFY2(label, text);
+                const QImage shot = window->grab(QRect(label->mapTo(window, QPoint()), label->size())).toImage();
+                const QColor background = shot.pixelColor(0, 0);
+                double best = 1;
+                for (int y = 0; y < shot.height(); ++y) {
+                    for (int x = 0; x < shot.width(); ++x)
+                        best = std::max(best, contrast(shot.pixelColor(x, y), background));
+                }
+                QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(text).arg(best)));
+            }
+        }
+        QApplication::setPalette(light);
     }
 
     void theKeyboardReachesEverything()

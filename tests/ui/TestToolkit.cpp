@@ -111,7 +111,7 @@ private Q_SLOTS:
         QCOMPARE(actions.size(), 4);
         QVERIFY(!actions.at(0)->isChecked() && actions.at(1)->isChecked() && actions.at(2)->isChecked());
         QVERIFY(!actions.at(0)->isCheckable() && !actions.at(3)->isCheckable()); // no empty boxes
-        actions.at(2)->trigger(); // the entry already chosen
+        actions.at(2)->trigger();                                                // the entry already chosen
         select.popUp();
         select.menu()->actions().at(3)->trigger();
         QCOMPARE(picks, (QStringList{"Chromium", "Vivaldi"}));
