@@ -35,7 +35,6 @@ SelectView::SelectView(const QStringList& items, const QString& selected, std::f
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     badge->setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(selected);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }

@@ -35,7 +35,17 @@ void SwitchButton::paintEvent(QPaintEvent*)
     if (!isEnabled())
         trackColor.setAlphaF(trackColor.alphaF() * 0.45f);
     painter.setBrush(trackColor);
-    painter.drawRoundedRect(track, track.height() / 2, track.height() / 2);
+    // A disabled track keeps a visible outline, so that more than the knob shows.
+    QColor outline = palette().color(QPalette::Active, QPalette::WindowText);
+    outline.setAlphaF(0.55f);
+    painter.setPen(isEnabled() ? Qt::NoPen : QPen(outline, 1));
+    painter.drawRoundedRect(track.adjusted(0.5, 0.5, -0.5, -0.5), track.height() / 2, track.height() / 2);
+    // The focus ring, once the keyboard moved the focus here.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRoundedRect(track.adjusted(1, 1, -1, -1), track.height() / 2 - 1, track.height() / 2 - 1);
+    }
 
     const qreal knob = track.height() - 2 * knobInset;
     const qreal x = isChecked() ? track.right() - knobInset - knob : track.left() + knobInset;

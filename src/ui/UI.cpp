@@ -166,8 +166,12 @@ QWidget* row(const QString& title, const std::optional<QString>& subtitle, const
     auto* accessoryLayout = new QHBoxLayout(accessoryBox);
     accessoryLayout->setContentsMargins(0, 0, 0, 0);
     accessoryLayout->setSpacing(8);
-    for (QWidget* accessory : accessories)
+    for (QWidget* accessory : accessories) {
+        // Screen readers name a control after its row.
+        if (accessory->accessibleName().isEmpty())
+            accessory->setAccessibleName(title);
         accessoryLayout->addWidget(accessory);
+    }
     accessoryBox->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
     auto* row = new QWidget;

@@ -3,6 +3,7 @@
 #include "PageViewController.h"
 #include "RoundBadge.h"
 #include "SelectView.h"
+#include "SwitchButton.h"
 #include "TestEnvironment.h"
 #include "UI.h"
 
@@ -180,6 +181,46 @@ private Q_SLOTS:
         host.setPalette(dark);
         QVERIFY(cardPixel() != lightCard);
         QVERIFY(badgePixel() != lightBadge);
+    }
+
+    // A disabled switch shows its track, the keyboard's focus shows as a ring,
+    // and every control carries its row's name.
+    void switchesShowTheirStateAndAreNamed()
+    {
+        auto* off = new SwitchButton(false);
+        auto* focused = new SwitchButton(false);
+        off->setEnabled(false);
+        std::unique_ptr<QWidget> card(UI::card({UI::row(QStringLiteral("Disabled"), std::nullopt, {}, {off}),
+                                                UI::row(QStringLiteral("Focused"), std::nullopt, {}, {focused})}));
+        card->show();
+        QVERIFY(QTest::qWaitForWindowActive(card.get()));
+        QCOMPARE(off->accessibleName(), QStringLiteral("Disabled"));
+        QCOMPARE(focused->accessibleName(), QStringLiteral("Focused"));
+
+        const auto distinctPixels = [](const QImage& image, const QColor& from, int tolerance) {
+            int count = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    const QColor c = image.pixelColor(x, y);
+                    count += std::abs(c.red() - from.red()) + std::abs(c.green() - from.green()) +
+                                 std::abs(c.blue() - from.blue()) >
+                             tolerance;
+                }
+            }
+            return count;
+        };
+        const QImage disabled = off->grab().toImage();
+        const QColor background = disabled.pixelColor(0, 0);
+        // More than the knob (about 18 x 18 inside the track) stands out from the card.
+        const QImage knobOnly = disabled.copy(QRect(2, 2, 18, 18));
+        QVERIFY(distinctPixels(disabled, background, 120) > distinctPixels(knobOnly, background, 120) + 20);
+
+        const QImage before = focused->grab().toImage();
+        QTest::keyClick(card.get(), Qt::Key_Tab);
+        QTRY_VERIFY(focused->hasFocus());
+        const QColor highlight = focused->palette().color(QPalette::Highlight);
+        QVERIFY(distinctPixels(focused->grab().toImage(), highlight, 60) <
+                distinctPixels(before, highlight, 60) - 20); // the ring's pixels are the highlight
     }
 };
 
