@@ -1,14 +1,38 @@
 #include "PageViewController.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+namespace {
+
+// The window's title bar and tab row above a page.
+constexpr int windowChrome = 120;
+
+int tallestPage(const QWidget* page)
+{
+    const QScreen* screen = page->screen() ? page->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().height() - windowChrome : QWIDGETSIZE_MAX;
+}
+
+} // namespace
+
 PageViewController::PageViewController(Builder builder)
     : m_builder(std::move(builder))
+    , m_scroll(new QScrollArea)
 {
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
+    // A page taller than the screen scrolls; otherwise the scroll area is invisible.
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setWidgetResizable(false);
+    m_scroll->setBackgroundRole(QPalette::Window);
+    root->addWidget(m_scroll);
 }
 
 void PageViewController::showEvent(QShowEvent* event)
@@ -24,10 +48,9 @@ void PageViewController::rebuild(bool resizeWindow)
     // out of the old content. The old content may be inside a signal of one of
     // its buttons, so it goes once control returns to the event loop.
     const QList<QWidget*> views = m_builder();
-    if (m_content) {
-        m_content->hide();
-        layout()->removeWidget(m_content);
-        m_content->deleteLater();
+    if (QWidget* old = m_scroll->takeWidget()) {
+        old->hide();
+        old->deleteLater();
     }
     m_content = new QWidget;
     auto* column = new QVBoxLayout(m_content);
@@ -38,12 +61,16 @@ void PageViewController::rebuild(bool resizeWindow)
         column->addWidget(view);
     }
     m_content->setFixedWidth(pageWidth);
-    layout()->addWidget(m_content);
-
     m_content->adjustSize();
     m_preferredContentSize = m_content->sizeHint();
-    setFixedHeight(m_preferredContentSize.height());
-    setFixedWidth(pageWidth);
+    m_content->resize(m_preferredContentSize);
+    m_scroll->setWidget(m_content);
+
+    const int height = std::min(m_preferredContentSize.height(), tallestPage(this));
+    const bool scrolls = height < m_preferredContentSize.height();
+    m_scroll->setVerticalScrollBarPolicy(scrolls ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setFixedHeight(height);
+    setFixedWidth(pageWidth + (scrolls ? m_scroll->verticalScrollBar()->sizeHint().width() : 0));
 
     QWidget* host = window();
     if (resizeWindow && host != this) {

@@ -6,8 +6,11 @@
 
 #include <functional>
 
+class QScrollArea;
+
 // One settings page: a column of top-level views from a builder, rebuilt from
-// scratch whenever it is shown or its data changes, exactly as tall as its content.
+// scratch whenever it is shown or its data changes, exactly as tall as its
+// content, unless that is taller than the screen allows: then the column scrolls.
 class PageViewController : public QWidget {
     Q_OBJECT
 
@@ -34,6 +37,7 @@ protected:
 
 private:
     const Builder m_builder;
+    QScrollArea* m_scroll;
     QWidget* m_content = nullptr;
     QSize m_preferredContentSize;
 };

@@ -13,6 +13,10 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSysInfo>
 #include <QToolButton>
 
@@ -238,6 +242,31 @@ private Q_SLOTS:
         QVERIFY(!controller().addForm());
         QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
         QVERIFY(WidgetFinder::label(page(), QStringLiteral("existing")));
+    }
+
+    // With many accounts the window stays on the screen and its column scrolls
+    // to the last row and the "Add account…" button.
+    void aLongListScrollsInsideTheScreen()
+    {
+        QList<Account> many;
+        for (int i = 0; i < 30; ++i)
+            many << account(QStringLiteral("account %1").arg(i));
+        showAccounts(many);
+        QWidget* window = controller().window();
+        const QRect screen = window->screen()->availableGeometry();
+        QVERIFY(controller().accountsPage()->preferredContentSize().height() > screen.height());
+        QVERIFY(window->frameGeometry().height() <= screen.height());
+
+        auto* scroll = controller().accountsPage()->findChild<QScrollArea*>();
+        QVERIFY(scroll && scroll->verticalScrollBar()->maximum() > 0);
+        QPushButton* add = nullptr;
+        for (QPushButton* button : page()->findChildren<QPushButton*>())
+            add = button->text() == QStringLiteral("Add account\u2026") ? button : add;
+        QVERIFY(add);
+        scroll->ensureWidgetVisible(add);
+        QVERIFY(!add->visibleRegion().isEmpty());
+        QCOMPARE(page()->width(), 540); // the column keeps its measures
+        showAccounts({});
     }
 };
 
