@@ -17,6 +17,7 @@ int run(const QString& message, const QString& informative, const QStringList& b
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("Corvalink"));
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog.setFont(UI::font(13));
     auto* layout = new QVBoxLayout(&dialog);
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(10);

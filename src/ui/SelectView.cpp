@@ -1,6 +1,7 @@
 #include "SelectView.h"
 
 #include "RoundBadge.h"
+#include "UI.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -19,9 +20,7 @@ SelectView::SelectView(const QStringList& items, const QString& selected, std::f
     , m_items(items)
     , m_onChange(std::move(onChange))
 {
-    QFont font = m_titleLabel->font();
-    font.setPixelSize(13);
-    m_titleLabel->setFont(font);
+    m_titleLabel->setFont(UI::font(13));
 
     auto* badge = new RoundBadge(QStringLiteral("chevron.up.chevron.down"), badgeDiameter);
     auto* layout = new QHBoxLayout(this);

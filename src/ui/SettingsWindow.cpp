@@ -20,6 +20,8 @@ SettingsWindow::SettingsWindow()
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setWindowTitle(QStringLiteral("Corvalink"));
+    // Fields and buttons as large as the row text beside them.
+    setFont(UI::font(13));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

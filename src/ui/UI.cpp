@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QLabel* label(const QString& text, int pixelSize, QFont::Weight weight = QFont::Normal)
@@ -114,8 +116,15 @@ namespace UI {
 
 QFont font(int pixelSize, QFont::Weight weight)
 {
+    // The measures hold at the size Qt gives when the desktop sets none (9 pt,
+    // 12 px); a larger desktop font makes every text larger in proportion.
+    constexpr qreal defaultPointSize = 9;
+    constexpr qreal defaultPixelSize = 12;
+    const QFont application = QApplication::font();
+    const qreal scale = application.pointSizeF() > 0 ? application.pointSizeF() / defaultPointSize
+                                                     : application.pixelSize() / defaultPixelSize;
     QFont font;
-    font.setPixelSize(pixelSize);
+    font.setPixelSize(qRound(pixelSize * std::max<qreal>(scale, 1)));
     font.setWeight(weight);
     return font;
 }

@@ -39,7 +39,8 @@ QColor secondaryColor(const QPalette& palette);
 // what a widget draws from colours it computed itself.
 void followPalette(QWidget* widget, std::function<void(QWidget*)> apply);
 
-// Fonts in pixel sizes, which is what the page measures are given in.
+// Fonts in pixel sizes, which is what the page measures are given in, at the
+// default font size; they grow with the desktop's font size.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 
 } // namespace UI

@@ -222,6 +222,24 @@ private Q_SLOTS:
         QVERIFY(distinctPixels(focused->grab().toImage(), highlight, 60) <
                 distinctPixels(before, highlight, 60) - 20); // the ring's pixels are the highlight
     }
+
+    // At the default size the measures hold; a larger desktop font enlarges every
+    // text in proportion, and fields are as large as the row text beside them.
+    void fontsFollowTheDesktopSize()
+    {
+        const QFont original = QApplication::font();
+        QCOMPARE(UI::font(13).pixelSize(), 13);
+        auto* field = UI::field(QString(), QString(), 120);
+        std::unique_ptr<QWidget> row(UI::row(QStringLiteral("Title"), std::nullopt, {}, {field}));
+        row->setFont(UI::font(13)); // as the settings window sets it
+        QCOMPARE(field->font().pixelSize(), row->findChild<ElidedLabel*>()->font().pixelSize());
+
+        QFont large = original;
+        large.setPointSizeF(original.pointSizeF() * 2);
+        QApplication::setFont(large);
+        QCOMPARE(UI::font(13).pixelSize(), 26);
+        QApplication::setFont(original);
+    }
 };
 
 CORVALINK_TEST_MAIN(TestToolkit)
