@@ -68,9 +68,13 @@ void StatusMenu::show(const Item& item, qsizetype index)
     action->setText(QString(entry.indentation * indentSpaces, QLatin1Char(' ')) +
                     QString(entry.title).replace(QLatin1Char('&'), QStringLiteral("&&")));
     // Site headers read as section titles, not as disabled accounts.
-    QFont font = m_menu->font();
-    font.setBold(entry.kind == MenuEntry::Kind::Header);
-    action->setFont(font);
+    // Pooled actions keep their font from the last rebuild: change it only when needed.
+    const bool header = entry.kind == MenuEntry::Kind::Header;
+    if (action->font().bold() != header) {
+        QFont font = m_menu->font();
+        font.setBold(header);
+        action->setFont(font);
+    }
     action->setEnabled(entry.enabled);
     action->setShortcut(entry.shortcut);
     action->setIcon(entry.kind == MenuEntry::Kind::Account && entry.account ? dot(entry.account->color) : QIcon());
