@@ -1,6 +1,7 @@
 #include "AccountSwitcher.h"
 #include "AccountsFile.h"
 #include "AppDelegate.h"
+#include "Contrast.h"
 #include "HotKey.h"
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
@@ -15,8 +16,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-
-#include <cmath>
 
 // What the status menu holds, and what its actions do to the store.
 class TestStatusMenu : public QObject {
@@ -193,10 +192,6 @@ private Q_SLOTS:
     // The panel may be light or dark, and an XEmbed tray does not say which.
     void theTrayIconReadsOnLightAndDarkPanels()
     {
-        const auto luminance = [](QColor c) {
-            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-        };
         for (const QColor panel :
              {QColor(Qt::white), QColor(0xe0, 0xe0, 0xe0), QColor(0x20, 0x20, 0x20), QColor(Qt::black)}) {
             QImage image(22, 22, QImage::Format_RGB32);
@@ -207,8 +202,7 @@ private Q_SLOTS:
             int readable = 0;
             for (int y = 0; y < image.height(); ++y) {
                 for (int x = 0; x < image.width(); ++x) {
-                    const double a = luminance(image.pixelColor(x, y)), b = luminance(panel);
-                    readable += (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05) >= 3.0;
+                    readable += contrastRatio(image.pixelColor(x, y), panel) >= 3.0;
                 }
             }
             QVERIFY2(readable >= 40, qPrintable(panel.name() + QStringLiteral(": %1 pixels stand out").arg(readable)));

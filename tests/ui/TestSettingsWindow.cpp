@@ -1,5 +1,6 @@
 #include "AccountsFile.h"
 #include "AddAccountForm.h"
+#include "Contrast.h"
 #include "Feedback.h"
 #include "LoginItem.h"
 #include "SelectView.h"
@@ -18,8 +19,6 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QToolButton>
-
-#include <cmath>
 
 // The settings window and its General tab, through the widgets a person uses.
 class TestSettingsWindow : public QObject {
@@ -128,14 +127,6 @@ private Q_SLOTS:
     // palette and on a dark one set while the window is open.
     void secondaryTextKeepsItsContrast()
     {
-        const auto luminance = [](QColor c) {
-            const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-            return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-        };
-        const auto contrast = [&](QColor a, QColor b) {
-            const double x = luminance(a), y = luminance(b);
-            return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
-        };
         QPalette dark;
         for (const auto& [role, color] :
              {std::pair{QPalette::Window, QColor(0x20, 0x23, 0x26)},
@@ -160,7 +151,7 @@ private Q_SLOTS:
                 double best = 1;
                 for (int y = 0; y < shot.height(); ++y) {
                     for (int x = 0; x < shot.width(); ++x)
-                        best = std::max(best, contrast(shot.pixelColor(x, y), background));
+                        best = std::max(best, contrastRatio(shot.pixelColor(x, y), background));
                 }
                 QVERIFY2(best >= 4.5, qPrintable(QStringLiteral("%1: %2:1").arg(text).arg(best)));
             }
