@@ -34,12 +34,13 @@ DBusMenuExporter::DBusMenuExporter(Provider provider, ClickHandler onClick, QObj
     , m_provider(std::move(provider))
     , m_onClick(std::move(onClick))
 {
+    // The items are asked for when a host first wants them, not at start-up.
     DBusMenuTypes::registerAll();
-    m_root.children = m_provider();
 }
 
 bool DBusMenuExporter::refresh()
 {
+    m_built = true;
     QList<DBusMenuItem> items = m_provider();
     if (sameItems(items, m_root.children))
         return false;
@@ -90,6 +91,8 @@ DBusMenuLayout DBusMenuExporter::layoutOf(const DBusMenuItem& item, int depth, c
 uint DBusMenuExporter::GetLayout(int parentId, int recursionDepth, const QStringList& propertyNames,
                                  DBusMenuLayout& layout)
 {
+    if (!m_built)
+        refresh();
     const DBusMenuItem* parent = find(parentId);
     layout = parent ? layoutOf(*parent, recursionDepth, propertyNames) : DBusMenuLayout{parentId, {}, {}};
     return m_revision;

@@ -55,4 +55,5 @@ private:
     ClickHandler m_onClick;
     DBusMenuItem m_root;
     uint m_revision = 1;
+    bool m_built = false;
 };
