@@ -43,6 +43,12 @@ QString cloudFile()
     return Store::cloudDir() + QLatin1Char('/') + accountsFileName;
 }
 
+// What iCloud Drive puts in place of a file it has not downloaded yet.
+QString placeholderFile()
+{
+    return Store::cloudDir() + QStringLiteral("/.accounts.json.icloud");
+}
+
 } // namespace
 
 Store& Store::shared()
@@ -143,8 +149,12 @@ bool Store::followActiveFile()
     const QString path = activeFile();
     if (path == m_activePath)
         return false;
-    m_activePath = path;
     const FileRead read = readFile(path);
+    // A cloud file that is only a placeholder so far: stay with the file in use
+    // until it has arrived, rather than write over what is still in the cloud.
+    if (read.state == FileRead::State::Missing && path == cloudFile() && QFileInfo::exists(placeholderFile()))
+        return false;
+    m_activePath = path;
     QList<Account> merged = m_accounts;
     if (read.state == FileRead::State::Present) {
         if (auto list = AccountsFile::decode(read.bytes)) {
@@ -303,7 +313,7 @@ bool Store::syncing() const
 void Store::prepareCloud()
 {
     QDir().mkpath(cloudDir());
-    if (QFileInfo::exists(cloudDir() + QStringLiteral("/.accounts.json.icloud")))
+    if (QFileInfo::exists(placeholderFile()))
         CloudDownload::request(cloudFile());
 }
 
@@ -315,8 +325,7 @@ bool Store::enableSync()
     const QString path = cloudFile();
     const FileRead read = readFile(path);
     // Merging with a file that is not here yet would write the local list over it.
-    if (read.state == FileRead::State::Missing &&
-        QFileInfo::exists(cloudDir() + QStringLiteral("/.accounts.json.icloud"))) {
+    if (read.state == FileRead::State::Missing && QFileInfo::exists(placeholderFile())) {
         qWarning("Corvalink: iCloud Drive has not downloaded %s yet; sync can be switched on once it has",
                  qPrintable(path));
         return false;

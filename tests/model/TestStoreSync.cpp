@@ -278,6 +278,32 @@ private Q_SLOTS:
         QCOMPARE(labelsIn(localFile()), (QStringList{"local", "cloud only", "while away"}));
     }
 
+    // Back, but with the accounts file not downloaded yet: nothing is written over
+    // it, and the lists merge once it has arrived.
+    void theDriveBackWithOnlyAPlaceholderIsWaitedFor()
+    {
+        makeDrive();
+        Store store(base());
+        QVERIFY(store.enableSync());
+        const QByteArray cloudList = AccountsFile::encode({account("cloud")});
+        TestEnvironment::writeFile(cloudFile(), cloudList);
+        store.reload();
+        QDir(TestEnvironment::home() + QStringLiteral("/Library")).removeRecursively();
+        store.append(account("while away"));
+
+        makeDrive();
+        TestEnvironment::writeFile(Store::cloudDir() + "/.accounts.json.icloud", "placeholder");
+        store.reload();
+        store.append(account("still away"));
+        QVERIFY(!QFileInfo::exists(cloudFile()));
+        QCOMPARE(labelsIn(localFile()), (QStringList{"cloud", "while away", "still away"}));
+
+        TestEnvironment::writeFile(cloudFile(), cloudList); // the download arrived
+        QFile::remove(Store::cloudDir() + "/.accounts.json.icloud");
+        store.reload();
+        QCOMPARE(labelsIn(cloudFile()), (QStringList{"cloud", "while away", "still away"}));
+    }
+
     void switchingOffWritesTheLocalFileAndStopsWatching()
     {
         makeDrive();
