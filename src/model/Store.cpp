@@ -165,7 +165,7 @@ bool Store::followActiveFile()
     const bool changed = !(merged == m_accounts);
     m_accounts = std::move(merged);
     if (read.state != FileRead::State::Present || AccountsFile::encode(m_accounts) != read.bytes)
-        write(path);
+        write(path, read);
     if (changed)
         announceLater();
     return true;
@@ -189,13 +189,13 @@ bool Store::keepUnreadableCopy(const QString& path)
     return true;
 }
 
-// Writes the list in memory over the file. A file there that this store did not
-// write and that does not decode is copied aside first, whoever made it.
-bool Store::write(const QString& path)
+// Writes the list in memory over the file, as the caller just read it. A file
+// there that this store did not write and that does not decode is copied aside
+// first, whoever made it.
+bool Store::write(const QString& path, const FileRead& current)
 {
     if (path == cloudFile())
         QDir().mkpath(cloudDir());
-    const FileRead current = readFile(path);
     const bool foreign = current.state == FileRead::State::Unreadable ||
                          (current.state == FileRead::State::Present && current.bytes != m_known.value(path) &&
                           !AccountsFile::decode(current.bytes));
@@ -218,7 +218,8 @@ void Store::change(const Edit& edit)
 {
     followActiveFile();
     QList<Account> list = m_accounts;
-    if (auto outside = changedOutside(m_activePath, readFile(m_activePath))) {
+    const FileRead read = readFile(m_activePath);
+    if (auto outside = changedOutside(m_activePath, read)) {
         list = std::move(*outside);
         if (!(list == m_accounts))
             announceLater();
@@ -226,7 +227,7 @@ void Store::change(const Edit& edit)
     const bool save = edit(list);
     m_accounts = std::move(list);
     if (save)
-        write(m_activePath);
+        write(m_activePath, read);
 }
 
 void Store::save()
@@ -340,7 +341,7 @@ bool Store::enableSync()
     Settings::setICloudSync(true);
     m_accounts = mergeById(std::move(cloud), m_accounts);
     m_activePath = path;
-    write(path);
+    write(path, read);
     startWatching();
     Q_EMIT accountsChanged();
     return true;
@@ -352,12 +353,13 @@ void Store::disableSync()
 {
     Settings::setICloudSync(false);
     const QString path = activeFile();
+    const FileRead read = readFile(path);
     if (m_known.contains(path)) {
-        if (auto outside = changedOutside(path, readFile(path)))
+        if (auto outside = changedOutside(path, read))
             m_accounts = mergeById(m_accounts, *outside);
     }
     m_activePath = path;
-    write(path);
+    write(path, read);
     startWatching();
 }
 

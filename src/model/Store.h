@@ -78,7 +78,7 @@ private:
     // The file as it is on disk, when it changed since this store last read or wrote it.
     std::optional<QList<Account>> changedOutside(const QString& path, const FileRead& read);
     void change(const Edit& edit);
-    bool write(const QString& path);
+    bool write(const QString& path, const FileRead& current);
     bool keepUnreadableCopy(const QString& path);
     bool followActiveFile();
     void announceLater();
