@@ -47,8 +47,7 @@ public:
         DBusMenuItem submenu = item(title, QStringLiteral("Remove account"));
         for (const MenuEntry& entry : entries) {
             if (entry.kind == MenuEntry::Kind::RemoveAlternate && entry.account)
-                submenu.children.append(item(entry, entry.account->siteName + QStringLiteral(" \u2013 ") +
-                                                        entry.account->label + QStringLiteral("\u2026")));
+                submenu.children.append(item(entry, entry.account->displayName() + QStringLiteral("\u2026")));
         }
         submenu.enabled = !submenu.children.isEmpty();
         return submenu;

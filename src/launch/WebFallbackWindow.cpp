@@ -81,7 +81,7 @@ QStringList WebFallbackWindow::helperArguments(const Account& account)
     // Every value travels in the "--name=value" form, so none can pass for a switch.
     QStringList arguments{QStringLiteral("--profile=") + account.idText(),
                           QStringLiteral("--storage=") + dataDir(account.id),
-                          QStringLiteral("--title=") + account.siteName + QStringLiteral(" \u2013 ") + account.label};
+                          QStringLiteral("--title=") + account.displayName()};
     const QUrl url(account.url, QUrl::StrictMode);
     if (url.isValid() && !url.isRelative())
         arguments << QStringLiteral("--url=") + url.toString(QUrl::FullyEncoded);

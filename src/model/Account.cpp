@@ -31,6 +31,11 @@ QString Account::idText() const
     return idText(id);
 }
 
+QString Account::displayName() const
+{
+    return siteName + QStringLiteral(" \u2013 ") + label;
+}
+
 bool Account::operator==(const Account& other) const
 {
     return id == other.id && sameText(siteName, other.siteName) && sameText(url, other.url) &&

@@ -20,6 +20,8 @@ struct Account {
 
     // The id as the file and the profile folders write it: 36 upper-case characters.
     QString idText() const;
+    // "Site – label", as window titles and questions name the account.
+    QString displayName() const;
 
     // Texts compare in NFC, so canonically equivalent spellings are equal.
     bool operator==(const Account& other) const;

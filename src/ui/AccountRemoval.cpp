@@ -9,7 +9,7 @@ namespace AccountRemoval {
 
 bool confirmAndRemove(const Account& account, const QString& informative)
 {
-    const QString name = account.siteName + QStringLiteral(" \u2013 ") + account.label;
+    const QString name = account.displayName();
     const int answer = Alert::run(
         QStringLiteral("Remove ") + name + QLatin1Char('?'), informative,
         {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"), QStringLiteral("Cancel")});
