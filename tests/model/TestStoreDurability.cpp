@@ -83,7 +83,7 @@ private Q_SLOTS:
             // Every other kill waits for a finished save, so that on a slow machine
             // too the kills land both before and after the first save.
             const QByteArray awaited = kills % 2 ? "saved" : "ready";
-            while (!child.peek(64).contains(awaited) && child.waitForReadyRead(10000)) {
+            while (!child.peek(64).contains(awaited) && child.waitForReadyRead(30000)) {
             }
             QVERIFY(child.peek(64).contains(awaited));
             QTest::qSleep(int(QRandomGenerator::global()->bounded(25)));
