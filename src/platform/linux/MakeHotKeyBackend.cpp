@@ -1,11 +1,9 @@
-#include "HotKey.h"
-
-#include "HeadlessHotKeyBackend.h"
+#include "HotKeyBackend.h"
+#include "headless/HeadlessHotKeyBackend.h"
 #include "portal/PortalHotKeyBackend.h"
 #include "x11/X11HotKeyBackend.h"
 
 #include <QGuiApplication>
-#include <QMetaObject>
 
 #include <xcb/xcb.h>
 
@@ -25,48 +23,4 @@ std::unique_ptr<HotKeyBackend> makeHotKeyBackend()
     if (PortalHotKeyBackend::available())
         return std::make_unique<PortalHotKeyBackend>();
     return std::make_unique<HeadlessHotKeyBackend>();
-}
-
-HotKey& HotKey::shared()
-{
-    static HotKey* hotKey = new HotKey(makeHotKeyBackend());
-    return *hotKey;
-}
-
-HotKey::HotKey(std::unique_ptr<HotKeyBackend> backend)
-    : m_backend(std::move(backend))
-{
-    m_backend->setChangeHandler([this] { Q_EMIT changed(); });
-}
-
-HotKey::~HotKey()
-{
-    setEnabled(false);
-}
-
-void HotKey::setEnabled(bool enabled)
-{
-    if (m_registered) {
-        m_backend->unregisterHotKey();
-        m_registered = false;
-    }
-    if (!enabled)
-        return;
-    if (!m_handlerInstalled) {
-        m_backend->installHandler([this] { pressed(); });
-        m_handlerInstalled = true;
-    }
-    m_registered = m_backend->registerHotKey();
-}
-
-void HotKey::pressed()
-{
-    // Never run the action inside the event handler: queue it.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (action)
-                action();
-        },
-        Qt::QueuedConnection);
 }
