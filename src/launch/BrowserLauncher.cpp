@@ -2,7 +2,6 @@
 
 #include "Paths.h"
 #include "Settings.h"
-#include "Store.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -202,7 +201,7 @@ bool open(const Account& account)
     if (executable.isEmpty())
         return false;
 
-    const QString profile = Store::shared().profileDir(account.id);
+    const QString profile = Paths::profileFolder(account.id);
     // Both the profiles folder and the account's own are private to the user.
     // Without its own folder the browser would use its default profile and mix
     // this account's logins with the user's everyday ones.

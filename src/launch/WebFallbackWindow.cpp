@@ -1,7 +1,6 @@
 #include "WebFallbackWindow.h"
 
 #include "Paths.h"
-#include "Store.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -147,12 +146,12 @@ bool WebFallbackWindow::waitForEnd()
 
 QString WebFallbackWindow::dataDir(const QUuid& id)
 {
-    return Store::shared().baseDir() + QStringLiteral("/webdata/") + Account::idText(id);
+    return Paths::webDataFolder(id);
 }
 
 QString WebFallbackWindow::engineDir(const QUuid& id)
 {
-    return Store::shared().baseDir() + QStringLiteral("/QtWebEngine/") + Account::idText(id);
+    return Paths::webEngineFolder(id);
 }
 
 void WebFallbackWindow::raise()

@@ -1,5 +1,7 @@
 #include "Paths.h"
 
+#include "Account.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +14,21 @@ namespace Paths {
 QString dataFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Corvalink");
+}
+
+QString profileFolder(const QUuid& id, const QString& base)
+{
+    return base + QStringLiteral("/profiles/") + Account::idText(id);
+}
+
+QString webDataFolder(const QUuid& id, const QString& base)
+{
+    return base + QStringLiteral("/webdata/") + Account::idText(id);
+}
+
+QString webEngineFolder(const QUuid& id, const QString& base)
+{
+    return base + QStringLiteral("/QtWebEngine/") + Account::idText(id);
 }
 
 bool makePrivateDir(const QString& path)

@@ -85,7 +85,7 @@ Store::~Store() = default;
 
 QString Store::profileDir(const QUuid& id) const
 {
-    return m_baseDir + QStringLiteral("/profiles/") + Account::idText(id);
+    return Paths::profileFolder(id, m_baseDir);
 }
 
 QString Store::activeFile() const
