@@ -126,12 +126,8 @@ QString listing(const QList<Account>& accounts)
 Lookup find(const QList<Account>& accounts, const QString& key)
 {
     const QUuid id = QUuid::fromString(key);
-    if (!id.isNull()) {
-        for (const Account& account : accounts) {
-            if (account.id == id)
-                return {account, {}};
-        }
-    }
+    if (const auto account = Account::find(accounts, id); account && !id.isNull())
+        return {*account, {}};
     QList<Account> labelled;
     for (const Account& account : accounts) {
         if (account.label == key)

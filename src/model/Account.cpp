@@ -1,5 +1,6 @@
 #include "Account.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -24,6 +25,19 @@ bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
 QString Account::idText(const QUuid& id)
 {
     return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+qsizetype Account::indexOf(const QList<Account>& accounts, const QUuid& id)
+{
+    const auto it =
+        std::find_if(accounts.cbegin(), accounts.cend(), [&](const Account& stored) { return stored.id == id; });
+    return it == accounts.cend() ? -1 : it - accounts.cbegin();
+}
+
+std::optional<Account> Account::find(const QList<Account>& accounts, const QUuid& id)
+{
+    const qsizetype index = indexOf(accounts, id);
+    return index < 0 ? std::nullopt : std::optional<Account>(accounts.at(index));
 }
 
 QString Account::idText() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QUuid>
 
@@ -27,6 +28,10 @@ struct Account {
     bool operator==(const Account& other) const;
 
     static QString idText(const QUuid& id);
+    // The record with that id in the list, if there is one.
+    static std::optional<Account> find(const QList<Account>& accounts, const QUuid& id);
+    // Its position, or -1.
+    static qsizetype indexOf(const QList<Account>& accounts, const QUuid& id);
     static double referenceSeconds(const QDateTime& time);
     // Defined for the seconds that isRepresentableReferenceSeconds accepts.
     static QDateTime dateFromReferenceSeconds(double seconds);

@@ -21,18 +21,11 @@ namespace {
 
 const QString accountsFileName = QStringLiteral("accounts.json");
 
-qsizetype indexOf(const QList<Account>& accounts, const QUuid& id)
-{
-    const auto it =
-        std::find_if(accounts.cbegin(), accounts.cend(), [&](const Account& stored) { return stored.id == id; });
-    return it == accounts.cend() ? -1 : it - accounts.cbegin();
-}
-
 // The first list in its order, then every record of the second whose id it lacks.
 QList<Account> mergeById(QList<Account> first, const QList<Account>& second)
 {
     for (const Account& account : second) {
-        if (indexOf(first, account.id) < 0)
+        if (Account::indexOf(first, account.id) < 0)
             first.append(account);
     }
     return first;
@@ -246,7 +239,7 @@ void Store::append(const Account& account)
 void Store::update(const Account& account)
 {
     change([&](QList<Account>& list) {
-        const qsizetype index = indexOf(list, account.id);
+        const qsizetype index = Account::indexOf(list, account.id);
         if (index < 0)
             return false;
         list[index] = account;
@@ -257,7 +250,7 @@ void Store::update(const Account& account)
 void Store::markOpened(const Account& account)
 {
     change([&](QList<Account>& list) {
-        const qsizetype index = indexOf(list, account.id);
+        const qsizetype index = Account::indexOf(list, account.id);
         if (index < 0)
             return false;
         list[index].lastOpened = Account::nowReferenceSeconds();

@@ -110,13 +110,8 @@ QList<Account> AccountSwitcher::shownAccounts() const
 {
     QList<Account> shown;
     for (int row = 0; row < m_list->count(); ++row) {
-        const QUuid id = m_list->item(row)->data(accountRole).value<QUuid>();
-        for (const Group& group : m_groups) {
-            for (const Account& account : group.accounts) {
-                if (!id.isNull() && account.id == id)
-                    shown.append(account);
-            }
-        }
+        if (const auto account = accountOf(m_list->item(row)))
+            shown.append(*account);
     }
     return shown;
 }
@@ -142,17 +137,20 @@ void AccountSwitcher::openItem(QListWidgetItem* item)
 {
     if (!item || !(item->flags() & Qt::ItemIsSelectable))
         return;
-    const QUuid id = item->data(accountRole).value<QUuid>();
-    for (const Group& group : std::as_const(m_groups)) {
-        for (const Account& account : group.accounts) {
-            if (account.id == id) {
-                const Account chosen = account;
-                close();
-                m_open(chosen);
-                return;
-            }
-        }
+    if (const auto account = accountOf(item)) {
+        close();
+        m_open(*account);
     }
+}
+
+std::optional<Account> AccountSwitcher::accountOf(const QListWidgetItem* item) const
+{
+    const QUuid id = item->data(accountRole).value<QUuid>();
+    for (const Group& group : m_groups) {
+        if (const auto account = Account::find(group.accounts, id); account && !id.isNull())
+            return account;
+    }
+    return std::nullopt;
 }
 
 bool AccountSwitcher::eventFilter(QObject* watched, QEvent* event)

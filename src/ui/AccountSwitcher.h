@@ -45,6 +45,7 @@ private:
     void fill();
     void moveSelection(int step);
     void openItem(QListWidgetItem* item);
+    std::optional<Account> accountOf(const QListWidgetItem* item) const;
 
     QList<Group> m_groups;
     Opener m_open;

@@ -24,11 +24,7 @@ const QString defaultChoice = QStringLiteral("Default");
 
 std::optional<Account> storedAccount(const QUuid& id)
 {
-    for (const Account& account : Store::shared().accounts()) {
-        if (account.id == id)
-            return account;
-    }
-    return std::nullopt;
+    return Account::find(Store::shared().accounts(), id);
 }
 
 QString subtitle(const Account& account)
