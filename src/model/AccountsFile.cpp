@@ -3,128 +3,23 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
-
-#include <cmath>
 
 namespace {
 
-// The writer is our own: the file's exact form is fixed here, not by a library
-// version, and it is several times faster than building a JSON tree first.
-void appendEscape(QByteArray& out, char16_t unit)
+// Optional keys only when present; QJsonObject keeps keys in code-point order.
+QJsonObject toJson(const Account& account)
 {
-    out += "\\u";
-    out += QByteArray::number(unit, 16).rightJustified(4, '0');
-}
-
-void appendUtf8(QByteArray& out, char32_t point)
-{
-    if (point < 0x80) {
-        out += char(point);
-    } else if (point < 0x800) {
-        out += char(0xC0 | (point >> 6));
-        out += char(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += char(0xE0 | (point >> 12));
-        out += char(0x80 | ((point >> 6) & 0x3F));
-        out += char(0x80 | (point & 0x3F));
-    } else {
-        out += char(0xF0 | (point >> 18));
-        out += char(0x80 | ((point >> 12) & 0x3F));
-        out += char(0x80 | ((point >> 6) & 0x3F));
-        out += char(0x80 | (point & 0x3F));
-    }
-}
-
-// A JSON string. A lone surrogate (which a file may hold as "\ud800") has no
-// UTF-8 form: it is written as the same escape, so the text reads back unchanged.
-void appendText(QByteArray& out, const QString& text)
-{
-    out += '"';
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text.at(i).unicode();
-        switch (unit) {
-        case u'"':
-            out += "\\\"";
-            continue;
-        case u'\\':
-            out += "\\\\";
-            continue;
-        case u'\b':
-            out += "\\b";
-            continue;
-        case u'\f':
-            out += "\\f";
-            continue;
-        case u'\n':
-            out += "\\n";
-            continue;
-        case u'\r':
-            out += "\\r";
-            continue;
-        case u'\t':
-            out += "\\t";
-            continue;
-        default:
-            break;
-        }
-        if (unit < 0x20) {
-            appendEscape(out, unit);
-        } else if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            appendUtf8(out, QChar::surrogateToUcs4(unit, text.at(i + 1).unicode()));
-            ++i;
-        } else if (QChar::isSurrogate(unit)) {
-            appendEscape(out, unit);
-        } else {
-            appendUtf8(out, unit);
-        }
-    }
-    out += '"';
-}
-
-// The shortest text that reads back as the same double; whole numbers without exponent.
-QByteArray numberText(double value)
-{
-    constexpr double exactIntegers = 9007199254740992.0; // 2^53
-    if (value == std::trunc(value) && std::fabs(value) < exactIntegers)
-        return QByteArray::number(static_cast<qint64>(value));
-    return QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
-}
-
-void appendKey(QByteArray& out, bool& first, const char* key)
-{
-    out += first ? "\n        \"" : ",\n        \"";
-    first = false;
-    out += key;
-    out += "\": ";
-}
-
-void appendObject(QByteArray& out, const Account& account)
-{
-    // Keys in code-point order; optional keys only when present.
-    bool first = true;
-    out += "    {";
-    if (account.browser) {
-        appendKey(out, first, "browser");
-        appendText(out, *account.browser);
-    }
-    if (account.color) {
-        appendKey(out, first, "color");
-        appendText(out, *account.color);
-    }
-    appendKey(out, first, "id");
-    appendText(out, account.idText());
-    appendKey(out, first, "label");
-    appendText(out, account.label);
-    if (account.lastOpened) {
-        appendKey(out, first, "lastOpened");
-        out += numberText(*account.lastOpened);
-    }
-    appendKey(out, first, "siteName");
-    appendText(out, account.siteName);
-    appendKey(out, first, "url");
-    appendText(out, account.url);
-    out += "\n    }";
+    QJsonObject object{{QStringLiteral("id"), account.idText()},
+                       {QStringLiteral("label"), account.label},
+                       {QStringLiteral("siteName"), account.siteName},
+                       {QStringLiteral("url"), account.url}};
+    if (account.browser)
+        object.insert(QStringLiteral("browser"), *account.browser);
+    if (account.color)
+        object.insert(QStringLiteral("color"), *account.color);
+    if (account.lastOpened)
+        object.insert(QStringLiteral("lastOpened"), *account.lastOpened);
+    return object;
 }
 
 // 8-4-4-4-12 hexadecimal digits, either case; nothing else (no braces).
@@ -227,16 +122,10 @@ namespace AccountsFile {
 
 QByteArray encode(const QList<Account>& accounts)
 {
-    QByteArray out;
-    out.reserve(64 + accounts.size() * 256);
-    out += "[\n";
-    for (qsizetype i = 0; i < accounts.size(); ++i) {
-        if (i > 0)
-            out += ",\n";
-        appendObject(out, accounts.at(i));
-    }
-    out += accounts.isEmpty() ? "]\n" : "\n]\n";
-    return out;
+    QJsonArray array;
+    for (const Account& account : accounts)
+        array.append(toJson(account));
+    return QJsonDocument(array).toJson(QJsonDocument::Indented);
 }
 
 std::optional<QList<Account>> decode(const QByteArray& bytes, QString* why)
