@@ -15,10 +15,6 @@
 class QFileSystemWatcher;
 class QTimer;
 
-// The name the accounts-changed announcement had on the first platform; kept so
-// that logs and scripts can refer to it.
-inline constexpr char accountsChangedName[] = "CorvalinkAccountsChanged";
-
 // The one owner of the accounts list. Every file access decides afresh whether
 // the list lives in the data folder or in the iCloud Drive folder.
 class Store : public QObject {
