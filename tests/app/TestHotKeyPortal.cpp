@@ -3,10 +3,6 @@
 #include "TestEnvironment.h"
 #include "portal/PortalHotKeyBackend.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QSignalSpy>
-
 // The shortcut through the desktop: Debian's real xdg-desktop-portal on a
 // private session bus, with a desktop backend of the test's own that binds
 // what it is asked to, reports a trigger and sends Activated on request.
@@ -35,22 +31,21 @@ private Q_SLOTS:
     {
         m_bus = std::make_unique<PrivateSessionBus>();
         QVERIFY(m_bus->isRunning());
-        const QString portals = TestEnvironment::home() + QStringLiteral("/portals");
-        TestEnvironment::writeFile(portals + QStringLiteral("/corvalinktest.portal"),
+        const QString portals = TestEnvironment::home() + u"/portals"_s;
+        TestEnvironment::writeFile(portals + u"/corvalinktest.portal"_s,
                                    "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.corvalinktest\n"
                                    "Interfaces=org.freedesktop.impl.portal.GlobalShortcuts\nUseIn=corvalinktest\n");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DESKTOP_PORTAL_DIR"), portals);
-        environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("corvalinktest"));
+        environment.insert(u"XDG_DESKTOP_PORTAL_DIR"_s, portals);
+        environment.insert(u"XDG_CURRENT_DESKTOP"_s, u"corvalinktest"_s);
 
         m_desktop.setProcessEnvironment(environment);
-        m_desktop.start(QStringLiteral("/usr/bin/python3"),
-                        {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/fake-shortcuts-portal.py"),
-                         QStringLiteral("org.freedesktop.impl.portal.desktop.corvalinktest")});
+        m_desktop.start(u"/usr/bin/python3"_s, {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/fake-shortcuts-portal.py"),
+                                                u"org.freedesktop.impl.portal.desktop.corvalinktest"_s});
         QVERIFY(desktopSaid("ready"));
         m_portal.setProcessEnvironment(environment);
         m_portal.setProcessChannelMode(QProcess::ForwardedOutputChannel);
-        m_portal.start(QStringLiteral("/usr/libexec/xdg-desktop-portal"), {QStringLiteral("--replace")});
+        m_portal.start(u"/usr/libexec/xdg-desktop-portal"_s, {u"--replace"_s});
         QVERIFY(QTest::qWaitFor([] { return PortalHotKeyBackend::available(); }, patience));
     }
 
@@ -64,7 +59,7 @@ private Q_SLOTS:
 
         hotKey.setEnabled(true);
         QVERIFY(desktopSaid("bind open-menu CTRL+ALT+s Open the account menu"));
-        QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), QStringLiteral("Ctrl+Alt+S (test desktop)"), patience);
+        QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), u"Ctrl+Alt+S (test desktop)"_s, patience);
         QVERIFY(changed.count() >= 1);
         QVERIFY(hotKey.isRegistered());
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 
 #include <algorithm>
 #include <cmath>
@@ -14,4 +15,19 @@ inline double contrastRatio(const QColor& a, const QColor& b)
     };
     const double x = luminance(a), y = luminance(b);
     return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// How many pixels of the image reach the ratio against the background, and the best ratio there.
+inline std::pair<int, double> contrastIn(const QImage& image, const QColor& background, double ratio)
+{
+    int reaching = 0;
+    double best = 1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const double contrast = contrastRatio(image.pixelColor(x, y), background);
+            reaching += contrast >= ratio;
+            best = std::max(best, contrast);
+        }
+    }
+    return {reaching, best};
 }

@@ -1,29 +1,37 @@
 #pragma once
 
 #include <QApplication>
-#include <QString>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
-// Every test process gets its own HOME and XDG folders, so no test ever touches
-// the user's files or another test's.
+using namespace Qt::StringLiterals;
+
+// Every test process gets its own HOME and XDG folders, removed when it ends,
+// so no test ever touches the user's files or another test's.
 namespace TestEnvironment {
 
 void isolate();
-
-// The temporary home of this process.
 QString home();
 
 // Writes bytes to a file, creating its folder.
 void writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
+// rwx for others and the group: what a private folder must not have.
+bool isPrivate(const QString& path);
 
-// A folder with executable scripts named like browsers that write their
-// arguments, one per line, to <folder>/<name>.args, then mark the file complete
-// with <folder>/<name>.args.done. Returns the folder.
+// Scripts named like browsers that write their arguments, one per line, to
+// <folder>/<name>.args, then mark the file complete. Returns the folder.
 QString makeFakeBrowsers(const QStringList& executables, const QString& folder = {});
-
-// The arguments a fake browser recorded, once its file is complete (empty after
-// the timeout). Both files are removed, so the next start records afresh.
+// The arguments a fake browser recorded, once complete (empty after the
+// timeout); the files are removed so the next start records afresh.
 QStringList recordedArguments(const QString& executable, int timeoutMs = 5000);
 
 } // namespace TestEnvironment

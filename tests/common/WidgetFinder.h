@@ -1,9 +1,12 @@
 #pragma once
 
+#include "SelectView.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
 #include <QWidget>
 
@@ -19,16 +22,6 @@ inline QLabel* label(QWidget* root, const QString& text)
     return nullptr;
 }
 
-inline QStringList labelTexts(QWidget* root)
-{
-    QStringList texts;
-    for (QLabel* label : root->findChildren<QLabel*>()) {
-        if (!label->text().isEmpty())
-            texts << label->text();
-    }
-    return texts;
-}
-
 // The row whose title is the text.
 inline QWidget* row(QWidget* root, const QString& title)
 {
@@ -41,6 +34,13 @@ inline QWidget* row(QWidget* root, const QString& title)
 template <typename T> T* in(QWidget* root)
 {
     return root ? root->findChild<T*>() : nullptr;
+}
+
+// Opens a select and picks the entry, as a person does.
+inline void choose(SelectView* select, const QString& entry)
+{
+    select->popUp();
+    select->menu()->actions().at(select->items().indexOf(entry))->trigger();
 }
 
 inline QAbstractButton* button(QWidget* root, const QString& text)

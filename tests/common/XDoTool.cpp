@@ -1,14 +1,14 @@
 #include "XDoTool.h"
 
 #include <QProcess>
+#include <QTest>
 
 namespace XDoTool {
 
 QStringList run(const QStringList& arguments)
 {
-    constexpr int attempts = 5;
     QByteArray output;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
         QProcess process;
         process.start(QStringLiteral("xdotool"), arguments);
         process.waitForFinished(10000);
@@ -19,9 +19,15 @@ QStringList run(const QStringList& arguments)
     return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QStringList searchVisible(const QStringList& query)
+void key(const QString& keys)
 {
-    return run(QStringList{QStringLiteral("search"), QStringLiteral("--onlyvisible")} + query);
+    run({QStringLiteral("key"), keys});
+    QTest::qWait(150);
+}
+
+QStringList windowsNamed(const QString& pattern)
+{
+    return run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern});
 }
 
 } // namespace XDoTool

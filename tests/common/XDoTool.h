@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-// xdotool on the test's X server.
+// xdotool on the test's X server: key presses, clicks and window search.
 namespace XDoTool {
 
 // Runs xdotool and returns the lines it printed. A search walks every window,
@@ -11,7 +11,10 @@ namespace XDoTool {
 // empty result always means nothing matched.
 QStringList run(const QStringList& arguments);
 
-// The visible windows that match, e.g. {"--name", "^Title$"}.
-QStringList searchVisible(const QStringList& query);
+// Presses keys ("ctrl+alt+s"), then gives the server and the receiver a moment.
+void key(const QString& keys);
+
+// The visible windows whose name matches, e.g. "^Title$".
+QStringList windowsNamed(const QString& pattern);
 
 } // namespace XDoTool

@@ -2,14 +2,15 @@
 #include "AppDriver.h"
 #include "Paths.h"
 #include "PrivateSessionBus.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
+#include "XDoTool.h"
 #include "sni/DBusMenuTypes.h"
 
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QProcess>
 
 // A StatusNotifierItem host, as KDE Plasma and GNOME's AppIndicator have: a
 // watcher on a private session bus that starts after the app, and a host that
@@ -46,19 +47,15 @@ private:
 
     static Account account(const QString& site, const QString& label)
     {
-        Account a;
-        a.siteName = site;
-        a.label = label;
-        a.url = QStringLiteral("https://example.org/") + label;
-        return a;
+        return TestAccounts::make(label, site, "https://example.org/" + label);
     }
 
-    static QString accountsFile() { return Paths::dataFolder() + QStringLiteral("/accounts.json"); }
+    static QString accountsFile() { return Paths::dataFolder() + u"/accounts.json"_s; }
 
     QDBusMessage callMenu(const QString& method, const QVariantList& arguments)
     {
-        QDBusMessage call = QDBusMessage::createMethodCall(m_watcher.m_items.value(0), QStringLiteral("/MenuBar"),
-                                                           QStringLiteral("com.canonical.dbusmenu"), method);
+        QDBusMessage call = QDBusMessage::createMethodCall(m_watcher.m_items.value(0), u"/MenuBar"_s,
+                                                           u"com.canonical.dbusmenu"_s, method);
         call.setArguments(arguments);
         return QDBusConnection::sessionBus().call(call, QDBus::Block, patience);
     }
@@ -66,8 +63,8 @@ private:
     // What the host draws when it opens the menu: labels, submenus indented.
     QStringList openMenu(QHash<QString, int>* ids = nullptr)
     {
-        callMenu(QStringLiteral("AboutToShow"), {0});
-        const QDBusMessage reply = callMenu(QStringLiteral("GetLayout"), {0, -1, QStringList()});
+        callMenu(u"AboutToShow"_s, {0});
+        const QDBusMessage reply = callMenu(u"GetLayout"_s, {0, -1, QStringList()});
         if (reply.arguments().size() != 2)
             return {reply.errorMessage()};
         const auto root = qdbus_cast<DBusMenuLayout>(reply.arguments().at(1).value<QDBusArgument>());
@@ -75,13 +72,13 @@ private:
         const std::function<void(const DBusMenuLayout&, QString)> walk = [&](const DBusMenuLayout& item,
                                                                              QString indent) {
             for (const DBusMenuLayout& child : item.children) {
-                const QString label = child.properties.value(QStringLiteral("type")).toString() == "separator"
-                                          ? QStringLiteral("---")
-                                          : child.properties.value(QStringLiteral("label")).toString();
+                const QString label = child.properties.value(u"type"_s).toString() == "separator"
+                                          ? u"---"_s
+                                          : child.properties.value(u"label"_s).toString();
                 lines << indent + label;
                 if (ids)
                     ids->insert(label, child.id);
-                walk(child, indent + QStringLiteral("  "));
+                walk(child, indent + u"  "_s);
             }
         };
         walk(root, QString());
@@ -93,8 +90,7 @@ private:
         QHash<QString, int> ids;
         openMenu(&ids);
         QVERIFY2(ids.contains(label), qPrintable(label));
-        callMenu(QStringLiteral("Event"),
-                 {ids.value(label), QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(0)), 0u});
+        callMenu(u"Event"_s, {ids.value(label), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
     }
 
 private Q_SLOTS:
@@ -117,44 +113,29 @@ private Q_SLOTS:
     {
         QTest::qWait(1500); // the app is up, with no tray anywhere
         QDBusConnection bus = QDBusConnection::sessionBus();
-        QVERIFY(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
+        QVERIFY(bus.registerObject(u"/StatusNotifierWatcher"_s, &m_watcher,
                                    QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
-        QVERIFY(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+        QVERIFY(bus.registerService(u"org.kde.StatusNotifierWatcher"_s));
         QTRY_COMPARE_WITH_TIMEOUT(m_watcher.m_items.size(), 1, patience);
 
-        QDBusInterface item(m_watcher.m_items.first(), QStringLiteral("/StatusNotifierItem"),
-                            QStringLiteral("org.kde.StatusNotifierItem"));
+        QDBusInterface item(m_watcher.m_items.first(), u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s);
         QCOMPARE(item.property("ItemIsMenu").toBool(), true); // a left click shows the host's menu
-        QCOMPARE(item.property("Title").toString(), QStringLiteral("Corvalink"));
-        QCOMPARE(item.property("Menu").value<QDBusObjectPath>().path(), QStringLiteral("/MenuBar"));
+        QCOMPARE(item.property("Title").toString(), u"Corvalink"_s);
+        QCOMPARE(item.property("Menu").value<QDBusObjectPath>().path(), u"/MenuBar"_s);
     }
 
     void theHostDrawsTheMenuWithARemoveSubmenu()
     {
         const QStringList menu = openMenu();
-        const QStringList expected{"Claude",
-                                   "R&D__team",
-                                   "---",
-                                   "GitHub",
-                                   "perso",
-                                   "work",
-                                   "---",
-                                   "Add account\u2026",
-                                   "Remove account",
-                                   "  Claude \u2013 R&D__team\u2026",
-                                   "  GitHub \u2013 perso\u2026",
-                                   "  GitHub \u2013 work\u2026",
-                                   "---",
-                                   "Settings\u2026",
-                                   "About Corvalink",
-                                   "---",
-                                   "Quit Corvalink"};
-        QCOMPARE(menu, expected);
+        QCOMPARE(menu.join(u'|'),
+                 u"Claude|R&D__team|---|GitHub|perso|work|---|Add account\u2026|Remove account|"
+                 "  Claude \u2013 R&D__team\u2026|  GitHub \u2013 perso\u2026|  GitHub \u2013 work\u2026|---|"
+                 "Settings\u2026|About Corvalink|---|Quit Corvalink"_s);
     }
 
     void aClickOpensTheAccountInItsProfile()
     {
-        click(QStringLiteral("perso"));
+        click(u"perso"_s);
         const QStringList arguments = TestEnvironment::recordedArguments(m_bin + "/chromium", patience);
         QCOMPARE(arguments.value(0), "--user-data-dir=" + Paths::dataFolder() + "/profiles/" + m_perso.idText());
         QCOMPARE(arguments.last(), m_perso.url);
@@ -165,18 +146,18 @@ private Q_SLOTS:
         QList<Account> accounts = *AccountsFile::decode(TestEnvironment::readFile(accountsFile()));
         accounts.append(account("GitHub", "added"));
         TestEnvironment::writeFile(accountsFile(), AccountsFile::encode(accounts));
-        QVERIFY(openMenu().contains(QStringLiteral("added")));
+        QVERIFY(openMenu().contains(u"added"_s));
     }
 
     void theRemoveSubmenuAsksAndRemoves()
     {
-        click(QStringLiteral("GitHub \u2013 work\u2026"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, patience);
-        AppDriver::xdotool({QStringLiteral("key"), QStringLiteral("Tab")});
-        AppDriver::xdotool({QStringLiteral("key"), QStringLiteral("Return")}); // "Remove, keep session"
+        click(u"GitHub \u2013 work\u2026"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(XDoTool::windowsNamed(u"^Corvalink$"_s).size(), 1, patience);
+        XDoTool::key(u"Tab"_s);
+        XDoTool::key(u"Return"_s); // "Remove, keep session"
         QTRY_VERIFY_WITH_TIMEOUT(!TestEnvironment::readFile(accountsFile()).contains(m_work.idText().toUtf8()),
                                  patience);
-        QVERIFY(!openMenu().contains(QStringLiteral("work")));
+        QVERIFY(!openMenu().contains(u"work"_s));
     }
 
     void cleanupTestCase()

@@ -1,12 +1,13 @@
 #include "AccountsFile.h"
 #include "AppDriver.h"
 #include "Paths.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
-
-#include <QDir>
-#include <QFileInfo>
+#include "XDoTool.h"
 
 #include <functional>
+
+using XDoTool::key;
 
 // The whole app on a real X server with a real tray host (trayer): clicks,
 // key presses and the global shortcut, then what it wrote.
@@ -16,175 +17,141 @@ class TestTrayApp : public QObject {
 private:
     // How long a step may take: generous, for the sanitizer build on a busy machine.
     static constexpr int patience = 20000;
+    const QString m_bin = TestEnvironment::makeFakeBrowsers({"chromium"});
+    AppDriver m_driver{m_bin};
+    std::unique_ptr<QProcess> m_app;
+    const Account m_claudeWork = TestAccounts::make("work", "Claude", "https://claude.ai/login");
+    const Account m_githubWork = TestAccounts::make("work", "GitHub", "https://github.com/login");
+    const Account m_githubPerso = TestAccounts::make("perso", "GitHub", "https://github.com/login");
 
-    QString m_bin;
-    std::unique_ptr<AppDriver> m_driver;
-    QProcess* m_app = nullptr;
-    Account m_claudeWork, m_githubWork, m_githubPerso;
-
-    QString accountsFile() const { return Paths::dataFolder() + QStringLiteral("/accounts.json"); }
-    QString argsFile() const { return m_bin + QStringLiteral("/chromium.args"); }
-
-    QList<Account> stored() const
+    static QString accountsFile() { return Paths::dataFolder() + u"/accounts.json"_s; }
+    static QList<Account> stored()
     {
         return AccountsFile::decode(TestEnvironment::readFile(accountsFile())).value_or(QList<Account>{});
     }
-
-    std::optional<Account> storedAccount(const QUuid& id) const
+    QStringList browserArguments() const
     {
-        for (const Account& account : stored()) {
-            if (account.id == id)
-                return account;
-        }
-        return std::nullopt;
+        return TestEnvironment::recordedArguments(m_bin + u"/chromium"_s, patience);
     }
-
-    QStringList browserArguments() { return TestEnvironment::recordedArguments(m_bin + "/chromium", patience); }
-
-    QStringList expectedArguments(const Account& account) const
+    static QStringList expectedArguments(const Account& account)
     {
-        return {QStringLiteral("--user-data-dir=") + Paths::dataFolder() + QStringLiteral("/profiles/") +
-                    account.idText(),
-                QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check"), account.url};
+        return {"--user-data-dir=" + Paths::profileFolder(account.id), "--no-first-run", "--no-default-browser-check",
+                account.url};
     }
+    static int alerts() { return int(XDoTool::windowsNamed(u"^Corvalink$"_s).size()); }
 
-    static Account account(const QString& site, const QString& label, const QString& url)
-    {
-        Account a;
-        a.siteName = site;
-        a.label = label;
-        a.url = url;
-        return a;
-    }
-
-    QPoint waitForTrayIcon()
+    QPoint trayIcon()
     {
         QList<QPoint> icons;
-        const bool found = QTest::qWaitFor(
-            [&] {
-                icons = m_driver->trayIcons();
-                return !icons.isEmpty();
-            },
-            patience);
-        return found ? icons.first() : QPoint(-1, -1);
+        (void)QTest::qWaitFor([&] { return !(icons = AppDriver::trayIcons()).isEmpty(); }, patience);
+        return icons.value(0, QPoint(-1, -1));
     }
 
-    static void key(const QString& keys) { AppDriver::xdotool({QStringLiteral("key"), keys}); }
-    // The menu needs a moment to open and grab the keyboard.
     // Does what opens the menu, then waits until the menu's window is up. A slow
-    // start (the sanitizer build) may miss the first click, so it tries again.
-    void openMenu(const std::function<void()>& how)
+    // start (the sanitizer build) may miss the first press, so it tries again.
+    void openMenu(const std::function<void()>& how = [] { key(u"ctrl+alt+s"_s); })
     {
-        const int before = m_driver->visibleAppWindows();
+        const int before = AppDriver::appWindows();
         bool opened = false;
         for (int attempt = 0; attempt < 3 && !opened; ++attempt) {
             how();
-            opened = QTest::qWaitFor([&] { return m_driver->visibleAppWindows() > before; }, patience / 2);
+            opened = QTest::qWaitFor([&] { return AppDriver::appWindows() > before; }, patience / 2);
         }
         QVERIFY(opened);
         QTest::qWait(200); // the keyboard grab follows the mapping
     }
 
-    void openMenuWithShortcut()
+    void chooseFromMenu(const QStringList& keys)
     {
-        openMenu([] { key(QStringLiteral("ctrl+alt+s")); });
+        openMenu();
+        for (const QString& k : keys)
+            key(k);
+    }
+
+    void quitFromMenu()
+    {
+        chooseFromMenu({"Up", "Return"}); // the last item
+        QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, patience);
+    }
+
+    static QString folder(const QString& name)
+    {
+        QDir().mkpath(TestEnvironment::home() + u"/shots/"_s + name);
+        return TestEnvironment::home() + u"/shots/"_s + name;
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        m_bin = TestEnvironment::makeFakeBrowsers({"chromium"});
-        m_driver = std::make_unique<AppDriver>(m_bin);
-        m_claudeWork = account("Claude", "work", "https://claude.ai/login");
-        m_githubWork = account("GitHub", "work", "https://github.com/login");
-        m_githubPerso = account("GitHub", "perso", "https://github.com/login");
         TestEnvironment::writeFile(accountsFile(), AccountsFile::encode({m_githubWork, m_githubPerso, m_claudeWork}));
-        m_app = m_driver->start();
-        QVERIFY(waitForTrayIcon().x() >= 0);
+        m_app.reset(m_driver.start());
+        QVERIFY(trayIcon().x() >= 0);
     }
 
     void aClickOpensTheMenuAndAnAccountOpensInItsProfile()
     {
-        const QPoint icon = waitForTrayIcon();
+        const QPoint icon = trayIcon();
         openMenu([&] {
-            AppDriver::xdotool({"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click", "1"});
+            XDoTool::run({"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click", "1"});
         });
-        key(QStringLiteral("Down")); // the first account: Claude's "work"
-        key(QStringLiteral("Return"));
+        key(u"Down"_s); // the first account: Claude's "work"
+        key(u"Return"_s);
         QCOMPARE(browserArguments(), expectedArguments(m_claudeWork));
-        QTRY_VERIFY_WITH_TIMEOUT(storedAccount(m_claudeWork.id).value_or(Account{}).lastOpened.has_value(), patience);
-        QCOMPARE(QFileInfo(Paths::dataFolder() + "/profiles/" + m_claudeWork.idText()).permissions() & 0x0077,
-                 QFileDevice::Permissions());
-    }
+        QTRY_VERIFY_WITH_TIMEOUT(Account::find(stored(), m_claudeWork.id).value_or(Account{}).lastOpened, patience);
+        QVERIFY(TestEnvironment::isPrivate(Paths::profileFolder(m_claudeWork.id)));
 
-    void theShortcutOpensTheSameMenu()
-    {
-        openMenuWithShortcut();
-        key(QStringLiteral("Down"));
-        key(QStringLiteral("Down")); // GitHub: perso comes before work
-        key(QStringLiteral("Return"));
+        chooseFromMenu({"Down", "Down", "Return"}); // the shortcut: GitHub's perso comes before work
         QCOMPARE(browserArguments(), expectedArguments(m_githubPerso));
     }
 
     void withAltHeldTheItemsRemove()
     {
-        openMenuWithShortcut();
-        AppDriver::xdotool({"keydown", "alt"});
-        key(QStringLiteral("Down"));
-        key(QStringLiteral("Return")); // "Remove work…" of Claude
-        AppDriver::xdotool({"keyup", "alt"});
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, patience);
-        key(QStringLiteral("Escape"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 0, patience);
-        QVERIFY(storedAccount(m_claudeWork.id));
-        QVERIFY(!QFileInfo::exists(argsFile())); // nothing was opened either
-
-        openMenuWithShortcut();
-        AppDriver::xdotool({"keydown", "alt"});
-        key(QStringLiteral("Down"));
-        key(QStringLiteral("Return"));
-        AppDriver::xdotool({"keyup", "alt"});
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, patience);
-        key(QStringLiteral("Tab"));
-        key(QStringLiteral("Return")); // "Remove, keep session"
-        QTRY_VERIFY_WITH_TIMEOUT(!storedAccount(m_claudeWork.id), patience);
+        for (const bool confirm : {false, true}) {
+            openMenu();
+            XDoTool::run({"keydown", "alt"});
+            key(u"Down"_s);
+            key(u"Return"_s); // "Remove work…" of Claude
+            XDoTool::run({"keyup", "alt"});
+            QTRY_COMPARE_WITH_TIMEOUT(alerts(), 1, patience);
+            if (confirm)
+                key(u"Tab"_s); // to "Remove, keep session"
+            key(confirm ? u"Return"_s : u"Escape"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(alerts(), 0, patience);
+            QTRY_COMPARE_WITH_TIMEOUT(Account::find(stored(), m_claudeWork.id).has_value(), !confirm, patience);
+        }
         QCOMPARE(stored().size(), 2);
-        QVERIFY(QFileInfo::exists(Paths::dataFolder() + "/profiles/" + m_claudeWork.idText()));
+        QVERIFY(QFileInfo::exists(Paths::profileFolder(m_claudeWork.id)));
+        QVERIFY(!QFileInfo::exists(m_bin + u"/chromium.args"_s)); // nothing was opened either
     }
 
     void aSecondStartLeavesOneIconAndHandsOverSettings()
     {
-        const auto second = m_driver->run({});
-        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(m_driver.run({}).exitCode, 0);
         QTest::qWait(300);
-        QCOMPARE(m_driver->trayIcons().size(), 1);
-
-        QCOMPARE(m_driver->run({QStringLiteral("--settings")}).exitCode, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows("^Corvalink$"), 1, patience);
-        QCOMPARE(m_driver->trayIcons().size(), 1);
+        QCOMPARE(AppDriver::trayIcons().size(), 1);
+        QCOMPARE(m_driver.run({"--settings"}).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(alerts(), 1, patience); // the settings window is named like the app
+        QCOMPARE(AppDriver::trayIcons().size(), 1);
     }
 
     void theCommandLine()
     {
-        const auto list = m_driver->run({QStringLiteral("--list")});
+        const auto list = m_driver.run({"--list"});
         QCOMPARE(list.exitCode, 0);
         QCOMPARE(QString::fromUtf8(list.out),
                  m_githubPerso.idText() + "\tGitHub\tperso\n" + m_githubWork.idText() + "\tGitHub\twork\n");
-
-        QCOMPARE(m_driver->run({QStringLiteral("--open"), QStringLiteral("work")}).exitCode, 0);
+        QCOMPARE(m_driver.run({"--open", "work"}).exitCode, 0);
         QCOMPARE(browserArguments(), expectedArguments(m_githubWork));
-        QCOMPARE(m_driver->run({QStringLiteral("--open"), m_githubPerso.idText().toLower()}).exitCode, 0);
+        QCOMPARE(m_driver.run({"--open", m_githubPerso.idText().toLower()}).exitCode, 0);
         QCOMPARE(browserArguments(), expectedArguments(m_githubPerso));
 
-        const auto unknown = m_driver->run({QStringLiteral("--open"), QStringLiteral("nobody")});
+        const auto unknown = m_driver.run({"--open", "nobody"});
         QCOMPARE(unknown.exitCode, 2);
-        QVERIFY(unknown.err.contains("nobody"));
-        QVERIFY(unknown.err.contains(m_githubWork.idText().toUtf8()));
-
+        QVERIFY(unknown.err.contains("nobody") && unknown.err.contains(m_githubWork.idText().toUtf8()));
         TestEnvironment::writeFile(accountsFile(),
-                                   AccountsFile::encode(stored() << account("Claude", "work", "https://claude.ai")));
+                                   AccountsFile::encode(stored() << TestAccounts::make("work", "Claude")));
         const QByteArray before = TestEnvironment::readFile(accountsFile());
-        const auto ambiguous = m_driver->run({QStringLiteral("--open"), QStringLiteral("work")});
+        const auto ambiguous = m_driver.run({"--open", "work"});
         QCOMPARE(ambiguous.exitCode, 2);
         QVERIFY(ambiguous.err.contains("2 accounts are labelled \"work\""));
         QCOMPARE(TestEnvironment::readFile(accountsFile()), before);
@@ -193,42 +160,37 @@ private Q_SLOTS:
         const QByteArray corrupt = before.left(before.size() / 2);
         TestEnvironment::writeFile(accountsFile(), corrupt);
         for (const QStringList& arguments : {QStringList{"--list"}, QStringList{"--open", "perso"}}) {
-            const auto unreadable = m_driver->run(arguments);
+            const auto unreadable = m_driver.run(arguments);
             QCOMPARE(unreadable.exitCode, 2);
             QVERIFY2(unreadable.err.contains("could not be read") && unreadable.err.contains(accountsFile().toUtf8()) &&
-                         unreadable.err.contains("not valid JSON"),
+                         unreadable.err.contains("not valid JSON") && unreadable.out.isEmpty(),
                      unreadable.err.constData());
-            QVERIFY(unreadable.out.isEmpty());
         }
         QCOMPARE(TestEnvironment::readFile(accountsFile()), corrupt);
-        TestEnvironment::writeFile(accountsFile(), before);
 
         // A mistyped option says so instead of starting the tray app.
-        for (const QString& option : {QStringLiteral("--lst"), QStringLiteral("--open=work")}) {
-            const auto mistyped = m_driver->run({option});
+        for (const QString& option : {u"--lst"_s, u"--open=work"_s}) {
+            const auto mistyped = m_driver.run({option});
             QCOMPARE(mistyped.exitCode, 2);
             QVERIFY(mistyped.err.contains("unknown option " + option.toUtf8()) && mistyped.err.contains("Usage:"));
         }
         // A wrong key needs no display to be told.
-        QProcess headless;
-        QProcessEnvironment noDisplay = m_driver->environment();
-        noDisplay.remove(QStringLiteral("DISPLAY"));
-        headless.setProcessEnvironment(noDisplay);
-        headless.start(m_driver->executable(), {QStringLiteral("--open"), QStringLiteral("nobody")});
-        QVERIFY(headless.waitForFinished(patience));
-        QCOMPARE(headless.exitCode(), 2);
-        QVERIFY(headless.readAllStandardError().contains("nobody"));
+        AppDriver headless = m_driver;
+        headless.environment.remove(u"DISPLAY"_s);
+        TestEnvironment::writeFile(accountsFile(), before);
+        const auto told = headless.run({"--open", "nobody"});
+        QVERIFY(told.exitCode == 2 && told.err.contains("nobody"));
 
         // One line per account, whatever a label holds.
         TestEnvironment::writeFile(accountsFile(),
-                                   AccountsFile::encode({account("Tab\tSite", "two\nlines\\ \x01", "https://x.org")}));
-        const auto listed = m_driver->run({QStringLiteral("--list")});
+                                   AccountsFile::encode({TestAccounts::make("two\nlines\\ \x01", "Tab\tSite")}));
+        const auto listed = m_driver.run({"--list"});
         QCOMPARE(listed.out.count('\n'), 1);
         QVERIFY(listed.out.endsWith("\tTab\\tSite\ttwo\\nlines\\\\ \\x01\n"));
         TestEnvironment::writeFile(accountsFile(), before);
 
-        QCOMPARE(m_driver->run({QStringLiteral("--version")}).out.trimmed(), QByteArray("Corvalink 0.1.0"));
-        QVERIFY(m_driver->run({QStringLiteral("--help")}).out.contains("--open KEY"));
+        QCOMPARE(m_driver.run({"--version"}).out.trimmed(), "Corvalink 0.1.0");
+        QVERIFY(m_driver.run({"--help"}).out.contains("--open KEY"));
     }
 
     // With no browser, accounts open in web windows. "--open" goes to the running
@@ -236,31 +198,24 @@ private Q_SLOTS:
     // quitting closes the windows before the app ends.
     void quitEndsTheProcessAndItsWebWindows()
     {
-        QVERIFY(QFile::rename(m_bin + "/chromium", m_bin + "/chromium.off"));
-        const QString window = QStringLiteral("^GitHub \u2013 perso$");
+        QVERIFY(QFile::rename(m_bin + u"/chromium"_s, m_bin + u"/chromium.off"_s));
+        const QString window = u"^GitHub \u2013 perso$"_s;
         for (int i = 0; i < 2; ++i)
-            QCOMPARE(m_driver->run({QStringLiteral("--open"), QStringLiteral("perso")}, 60000).exitCode, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(m_driver->visibleWindows(window), 1, patience);
+            QCOMPARE(m_driver.run({"--open", "perso"}, 60000).exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(XDoTool::windowsNamed(window).size(), 1, patience);
         QTest::qWait(500);
-        QCOMPARE(m_driver->visibleWindows(window), 1);
-
-        openMenuWithShortcut();
-        key(QStringLiteral("Up")); // the last item
-        key(QStringLiteral("Return"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, patience);
+        QCOMPARE(XDoTool::windowsNamed(window).size(), 1);
+        quitFromMenu();
         QCOMPARE(m_app->exitCode(), 0);
-        QCOMPARE(m_driver->visibleWindows(window), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(m_driver->trayIcons().isEmpty(), patience);
-        delete m_app;
-        m_app = nullptr;
-        QVERIFY(QFile::rename(m_bin + "/chromium.off", m_bin + "/chromium"));
+        QVERIFY(XDoTool::windowsNamed(window).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), patience);
+        QVERIFY(QFile::rename(m_bin + u"/chromium.off"_s, m_bin + u"/chromium"_s));
     }
 
     void twoStartsAtTheSameMomentMakeOneInstance()
     {
         for (int round = 0; round < 8; ++round) {
-            std::unique_ptr<QProcess> first(m_driver->start());
-            std::unique_ptr<QProcess> second(m_driver->start());
+            std::unique_ptr<QProcess> first(m_driver.start()), second(m_driver.start());
             const auto running = [&] {
                 return int(first->state() == QProcess::Running) + int(second->state() == QProcess::Running);
             };
@@ -276,22 +231,68 @@ private Q_SLOTS:
 
     void snapshotAsTheLastArgumentStartsNormally()
     {
-        m_app = m_driver->start({QStringLiteral("--snapshot")});
-        QVERIFY(waitForTrayIcon().x() >= 0);
-        openMenuWithShortcut();
-        key(QStringLiteral("Up"));
-        key(QStringLiteral("Return"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_app->state(), QProcess::NotRunning, patience);
-        delete m_app;
-        m_app = nullptr;
+        m_app.reset(m_driver.start({"--snapshot"}));
+        QVERIFY(trayIcon().x() >= 0);
+        quitFromMenu();
     }
 
+    // "--snapshot FOLDER" renders the three settings tabs and quits.
+    void threeTabsIntoAFolderEndingInASlash()
+    {
+        Account account = TestAccounts::make("work", "GitHub", "https://github.com/login");
+        account.color = "Blue";
+        TestEnvironment::writeFile(accountsFile(), AccountsFile::encode({account}));
+        QCOMPARE(m_driver.run({"--snapshot", folder("list") + u'/'}).exitCode, 0);
+        for (int i = 0; i < 3; ++i) {
+            const QImage image(folder("list") + u"/tab%1.png"_s.arg(i));
+            QVERIFY2(!image.isNull(), qPrintable(QString::number(i)));
+            QVERIFY(image.pixelColor(image.width() - 3, image.height() - 3).lightness() > 200); // light palette
+        }
+        QVERIFY(!QFileInfo::exists(folder("list") + u"/tab3.png"_s));
+
+        // SNAP_ADD shows the add form in place of the list.
+        AppDriver adding = m_driver;
+        adding.environment.insert(u"SNAP_ADD"_s, QString());
+        QCOMPARE(adding.run({"--snapshot", folder("form"), "--settings"}, 30000).exitCode, 0);
+        const QImage list(folder("list") + u"/tab1.png"_s), form(folder("form") + u"/tab1.png"_s);
+        QVERIFY(form.height() > list.height() + 100); // six rows and the buttons against one row
+        QCOMPARE(QImage(folder("form") + u"/tab0.png"_s), QImage(folder("list") + u"/tab0.png"_s));
+    }
+
+    void aMissingFolderWritesNothingAndStillQuits()
+    {
+        const QString missing = TestEnvironment::home() + u"/missing"_s;
+        QCOMPARE(m_driver.run({"--snapshot", missing}).exitCode, 0);
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    // "--open" with no browser and no running instance opens a web window itself;
+    // when its helper cannot start, or is not there, it says so and fails.
+    void openingWithAHelperThatCannotStartFails()
+    {
+        const QString installed = folder("installed");
+        QVERIFY(QFile::copy(m_driver.executable(), installed + u"/corvalink"_s));
+        TestEnvironment::writeFile(installed + u"/corvalink-web"_s, "#!/nonexistent/interpreter\n");
+        for (const QString& file : {u"/corvalink"_s, u"/corvalink-web"_s})
+            QFile::setPermissions(installed + file, QFile::ReadOwner | QFile::ExeOwner);
+        QProcessEnvironment environment = m_driver.environment;
+        environment.insert(u"PATH"_s, folder("no-browsers"));
+        for (const bool helperThere : {true, false}) {
+            if (!helperThere)
+                QFile::remove(installed + u"/corvalink-web"_s);
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(installed + u"/corvalink"_s, {"--open", "work"});
+            QVERIFY2(process.waitForFinished(30000), "--open hangs");
+            QCOMPARE(process.exitCode(), 1);
+            QVERIFY(process.readAllStandardError().contains("could not"));
+        }
+    }
     void cleanupTestCase()
     {
         if (m_app) {
             m_app->kill();
             m_app->waitForFinished();
-            delete m_app;
         }
     }
 };

@@ -4,12 +4,9 @@
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <unistd.h>
 
@@ -22,7 +19,7 @@ class TestWaylandSession : public QObject {
 private:
     static constexpr int patience = 20000;
     // Outside the test's home, which the user nobody cannot enter.
-    QTemporaryDir m_runtimeDir{QDir::tempPath() + QStringLiteral("/corvalink-sway-XXXXXX")};
+    QTemporaryDir m_runtimeDir{QDir::tempPath() + u"/corvalink-sway-XXXXXX"_s};
     QString m_runtime = m_runtimeDir.path();
     QString m_bin;
     QProcess m_sway;
@@ -34,13 +31,13 @@ private:
     QProcessEnvironment clientEnvironment() const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), m_runtime + QStringLiteral("/wayland-1"));
-        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM")); // Qt picks Wayland itself
-        const QStringList sockets = QDir(m_runtime).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        environment.insert(u"WAYLAND_DISPLAY"_s, m_runtime + u"/wayland-1"_s);
+        environment.insert(u"XDG_SESSION_TYPE"_s, u"wayland"_s);
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"QT_QPA_PLATFORM"_s); // Qt picks Wayland itself
+        const QStringList sockets = QDir(m_runtime).entryList({u"sway-ipc.*.sock"_s}, QDir::System);
         if (!sockets.isEmpty())
-            environment.insert(QStringLiteral("SWAYSOCK"), m_runtime + QLatin1Char('/') + sockets.first());
+            environment.insert(u"SWAYSOCK"_s, m_runtime + QLatin1Char('/') + sockets.first());
         return environment;
     }
 
@@ -58,27 +55,27 @@ private:
     {
         QList<QJsonObject> found;
         const std::function<void(const QJsonObject&, bool)> walk = [&](const QJsonObject& node, bool floating) {
-            if (node.value(QStringLiteral("app_id")).toString() == QLatin1String(CORVALINK_APP_ID)) {
+            if (node.value(u"app_id"_s).toString() == QLatin1String(CORVALINK_APP_ID)) {
                 QJsonObject window = node;
-                window.insert(QStringLiteral("floating"), floating);
+                window.insert(u"floating"_s, floating);
                 found.append(window);
             }
-            for (const QJsonValue& child : node.value(QStringLiteral("nodes")).toArray())
+            for (const QJsonValue& child : node.value(u"nodes"_s).toArray())
                 walk(child.toObject(), floating);
-            for (const QJsonValue& child : node.value(QStringLiteral("floating_nodes")).toArray())
+            for (const QJsonValue& child : node.value(u"floating_nodes"_s).toArray())
                 walk(child.toObject(), true);
         };
-        walk(QJsonDocument::fromJson(runClient(QStringLiteral("swaymsg"), {"-r", "-t", "get_tree"})).object(), false);
+        walk(QJsonDocument::fromJson(runClient(u"swaymsg"_s, {"-r", "-t", "get_tree"})).object(), false);
         return found;
     }
 
-    void type(const QStringList& arguments) { runClient(QStringLiteral("wtype"), arguments); }
+    void type(const QStringList& arguments) { runClient(u"wtype"_s, arguments); }
 
     // The switcher among them: the one of its fixed size.
     std::optional<QJsonObject> switcher()
     {
         for (const QJsonObject& window : appWindows()) {
-            if (window.value(QStringLiteral("window_rect")).toObject().value(QStringLiteral("width")).toInt() == 360)
+            if (window.value(u"window_rect"_s).toObject().value(u"width"_s).toInt() == 360)
                 return window;
         }
         return std::nullopt;
@@ -91,60 +88,55 @@ private Q_SLOTS:
             QSKIP("sway runs as the user nobody, which needs root to arrange");
         QVERIFY(::chown(QFile::encodeName(m_runtime).constData(), 65534, 65534) == 0);
         QFile::setPermissions(m_runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QString config = m_runtime + QStringLiteral("/config");
+        const QString config = m_runtime + u"/config"_s;
         TestEnvironment::writeFile(config, "output HEADLESS-1 resolution 1280x800\n");
         QFile::setPermissions(config, QFile::ReadOwner | QFile::ReadOther);
 
         QProcessEnvironment swayEnvironment;
-        swayEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime);
-        swayEnvironment.insert(QStringLiteral("WLR_BACKENDS"), QStringLiteral("headless"));
-        swayEnvironment.insert(QStringLiteral("WLR_LIBINPUT_NO_DEVICES"), QStringLiteral("1"));
-        swayEnvironment.insert(QStringLiteral("WLR_RENDERER"), QStringLiteral("pixman"));
-        swayEnvironment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+        swayEnvironment.insert(u"XDG_RUNTIME_DIR"_s, m_runtime);
+        swayEnvironment.insert(u"WLR_BACKENDS"_s, u"headless"_s);
+        swayEnvironment.insert(u"WLR_LIBINPUT_NO_DEVICES"_s, u"1"_s);
+        swayEnvironment.insert(u"WLR_RENDERER"_s, u"pixman"_s);
+        swayEnvironment.insert(u"PATH"_s, u"/usr/bin:/bin"_s);
         m_sway.setProcessEnvironment(swayEnvironment);
-        m_sway.start(QStringLiteral("setpriv"),
-                     {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config});
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_runtime + QStringLiteral("/wayland-1")) &&
-                                     !clientEnvironment().value(QStringLiteral("SWAYSOCK")).isEmpty(),
+        m_sway.start(u"setpriv"_s, {"--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_runtime + u"/wayland-1"_s) &&
+                                     !clientEnvironment().value(u"SWAYSOCK"_s).isEmpty(),
                                  patience);
         // A keyboard for the whole session: a seat without one leaves no window active.
         m_keyboard.setProcessEnvironment(clientEnvironment());
-        m_keyboard.start(QStringLiteral("wtype"), {"-s", "600000", "-k", "F13"});
+        m_keyboard.start(u"wtype"_s, {"-s", "600000", "-k", "F13"});
 
         m_bin = TestEnvironment::makeFakeBrowsers({"chromium"});
-        m_work = TestAccounts::make(QStringLiteral("work"), QStringLiteral("GitHub"),
-                                    QStringLiteral("https://github.com/w"));
-        m_work.color = QStringLiteral("Blue");
-        m_perso = TestAccounts::make(QStringLiteral("perso"), QStringLiteral("GitHub"),
-                                     QStringLiteral("https://github.com/p"));
-        m_course = TestAccounts::make(QStringLiteral("Cours"), QStringLiteral("\u00C9cole"),
-                                      QStringLiteral("https://ecole.example/"));
-        m_course.color = QStringLiteral("Red");
-        TestEnvironment::writeFile(Paths::dataFolder() + QStringLiteral("/accounts.json"),
+        m_work = TestAccounts::make(u"work"_s, u"GitHub"_s, u"https://github.com/w"_s);
+        m_work.color = u"Blue"_s;
+        m_perso = TestAccounts::make(u"perso"_s, u"GitHub"_s, u"https://github.com/p"_s);
+        m_course = TestAccounts::make(u"Cours"_s, u"\u00C9cole"_s, u"https://ecole.example/"_s);
+        m_course.color = u"Red"_s;
+        TestEnvironment::writeFile(Paths::dataFolder() + u"/accounts.json"_s,
                                    AccountsFile::encode({m_work, m_perso, m_course}));
         m_driver = std::make_unique<AppDriver>(m_bin);
         QProcessEnvironment environment = clientEnvironment();
-        environment.insert(QStringLiteral("PATH"), m_bin);
-        m_driver->setEnvironment(environment);
+        environment.insert(u"PATH"_s, m_bin);
+        m_driver->environment = environment;
         m_app.reset(m_driver->start());
         QTest::qWait(1000);
     }
 
     void menuOpensTheSwitcherAsANativeFloatingWindow()
     {
-        QCOMPARE(m_driver->run({QStringLiteral("--menu")}).exitCode, 0);
+        QCOMPARE(m_driver->run({u"--menu"_s}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(switcher().has_value(), patience);
         const QJsonObject window = *switcher();
-        QCOMPARE(window.value(QStringLiteral("shell")).toString(), QStringLiteral("xdg_shell")); // not XWayland
-        QVERIFY(window.value(QStringLiteral("floating")).toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(switcher().value_or(QJsonObject()).value(QStringLiteral("focused")).toBool(),
-                                 patience);
+        QCOMPARE(window.value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
+        QVERIFY(window.value(u"floating"_s).toBool());
+        QTRY_VERIFY_WITH_TIMEOUT(switcher().value_or(QJsonObject()).value(u"focused"_s).toBool(), patience);
     }
 
     void typingFiltersAndReturnOpens()
     {
-        type({QStringLiteral("ecol")});
-        type({QStringLiteral("-k"), QStringLiteral("Return")});
+        type({u"ecol"_s});
+        type({u"-k"_s, u"Return"_s});
         const QStringList arguments = TestEnvironment::recordedArguments(m_bin + "/chromium", patience);
         QCOMPARE(arguments.value(0), "--user-data-dir=" + Paths::dataFolder() + "/profiles/" + m_course.idText());
         QCOMPARE(arguments.last(), m_course.url);
@@ -153,14 +145,14 @@ private Q_SLOTS:
 
     void escapeOrAnotherWindowCloses()
     {
-        QCOMPARE(m_driver->run({QStringLiteral("--menu")}).exitCode, 0);
+        QCOMPARE(m_driver->run({u"--menu"_s}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(switcher().has_value(), patience);
-        type({QStringLiteral("-k"), QStringLiteral("Escape")});
+        type({u"-k"_s, u"Escape"_s});
         QTRY_VERIFY_WITH_TIMEOUT(!switcher(), patience);
 
-        QCOMPARE(m_driver->run({QStringLiteral("--menu")}).exitCode, 0);
+        QCOMPARE(m_driver->run({u"--menu"_s}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(switcher().has_value(), patience);
-        QCOMPARE(m_driver->run({QStringLiteral("--settings")}).exitCode, 0);
+        QCOMPARE(m_driver->run({u"--settings"_s}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!switcher() && appWindows().size() == 1, patience);
     }
 

@@ -1,37 +1,23 @@
 #include "BrowserLauncher.h"
+#include "Paths.h"
 #include "Settings.h"
-#include "Store.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
-
-#include <QDir>
-#include <QFileInfo>
 
 // Fake browsers: scripts named like the real executables that record their arguments.
 class TestBrowserLauncher : public QObject {
     Q_OBJECT
 
 private:
-    QString m_bin;
+    const QString m_bin = TestEnvironment::home() + u"/bin"_s;
 
-    static Account account(const QString& url = QStringLiteral("https://example.org/login"))
-    {
-        Account a;
-        a.siteName = QStringLiteral("Example");
-        a.url = url;
-        a.label = QStringLiteral("work");
-        return a;
-    }
-
-    static QStringList recorded(const QString& executable) { return TestEnvironment::recordedArguments(executable); }
-
-    void usePath(const QStringList& folders) { qputenv("PATH", folders.join(':').toUtf8()); }
+    static void usePath(const QStringList& folders) { qputenv("PATH", folders.join(u':').toUtf8()); }
+    QStringList recorded(const QString& name) const { return TestEnvironment::recordedArguments(m_bin + u'/' + name); }
 
 private Q_SLOTS:
     void init()
     {
         QDir(TestEnvironment::home()).removeRecursively();
-        QDir().mkpath(TestEnvironment::home());
-        m_bin = TestEnvironment::home() + QStringLiteral("/bin");
         QDir().mkpath(m_bin);
         usePath({m_bin});
         Settings::d().clear();
@@ -39,48 +25,44 @@ private Q_SLOTS:
 
     void nothingInstalledStartsNothingAndCreatesNothing()
     {
+        const Account a = TestAccounts::make("work");
         QVERIFY(BrowserLauncher::installedBrowsers().isEmpty());
-        QVERIFY(!BrowserLauncher::resolveBrowser(account()));
-        const Account a = account();
+        QVERIFY(!BrowserLauncher::resolveBrowser(a));
         QVERIFY(!BrowserLauncher::open(a));
-        QVERIFY(!QFileInfo::exists(Store::shared().profileDir(a.id)));
+        QVERIFY(!QFileInfo::exists(Paths::profileFolder(a.id)));
     }
 
     void discoveryFollowsTheKnownOrderAndTheFirstFolderWins()
     {
-        const QString other = TestEnvironment::home() + QStringLiteral("/other");
+        const QString other = TestEnvironment::home() + u"/other"_s;
         TestEnvironment::makeFakeBrowsers({"chromium", "microsoft-edge", "google-chrome-beta"}, m_bin);
         TestEnvironment::makeFakeBrowsers({"chromium-browser"}, other);
-        TestEnvironment::writeFile(m_bin + "/vivaldi", "not executable");
+        TestEnvironment::writeFile(m_bin + u"/vivaldi"_s, "not executable");
         usePath({other, m_bin});
         QCOMPARE(BrowserLauncher::installedBrowsers(),
                  (QStringList{"Google Chrome Beta", "Microsoft Edge", "Chromium"}));
-        QCOMPARE(BrowserLauncher::findExecutable(QStringLiteral("Chromium")), other + "/chromium-browser");
-    }
-
-    void flatpakExportsInTheHomeFolderCount()
-    {
+        QCOMPARE(BrowserLauncher::findExecutable(u"Chromium"_s), other + u"/chromium-browser"_s);
+        // Flatpak exports in the home folder count too.
         TestEnvironment::makeFakeBrowsers({"com.brave.Browser"},
-                                          TestEnvironment::home() + "/.local/share/flatpak/exports/bin");
-        QCOMPARE(BrowserLauncher::installedBrowsers(), QStringList{"Brave Browser"});
+                                          TestEnvironment::home() + u"/.local/share/flatpak/exports/bin"_s);
+        QVERIFY(BrowserLauncher::installedBrowsers().contains("Brave Browser"));
     }
 
+    // The account's own choice, else the default, else the first installed.
     void resolution()
     {
         TestEnvironment::makeFakeBrowsers({"microsoft-edge", "chromium"}, m_bin);
-        Account a = account();
-        QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Microsoft Edge"));
-
-        Settings::setDefaultBrowser(QStringLiteral("Chromium"));
-        a.browser = QStringLiteral("Vivaldi"); // not installed: passed over
-        QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Chromium"));
-
-        a.browser = QStringLiteral("Microsoft Edge");
-        QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Microsoft Edge"));
-
-        a.browser = std::nullopt;
-        Settings::setDefaultBrowser(QStringLiteral("Automatic"));
-        QCOMPARE(*BrowserLauncher::resolveBrowser(a), QStringLiteral("Microsoft Edge"));
+        Account a = TestAccounts::make("work");
+        const QList<std::tuple<std::optional<QString>, QString, QString>> cases{
+            {std::nullopt, "", "Microsoft Edge"},
+            {u"Vivaldi"_s, "Chromium", "Chromium"}, // not installed: passed over
+            {u"Microsoft Edge"_s, "Chromium", "Microsoft Edge"},
+            {std::nullopt, "Automatic", "Microsoft Edge"}};
+        for (const auto& [own, fallback, resolved] : cases) {
+            a.browser = own;
+            Settings::setDefaultBrowser(fallback.isEmpty() ? std::nullopt : std::optional(fallback));
+            QCOMPARE(*BrowserLauncher::resolveBrowser(a), resolved);
+        }
     }
 
     void argumentList_data()
@@ -89,13 +71,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("extra");
         QTest::addColumn<QStringList>("switches");
         QTest::newRow("plain") << false << QString() << QStringList{};
-        QTest::newRow("incognito") << true << QString() << QStringList{"--incognito"};
-        QTest::newRow("incognito and flags")
-            << true << QStringLiteral("--a --b") << QStringList{"--incognito", "--a", "--b"};
-        QTest::newRow("spaces only") << false << QStringLiteral("    ") << QStringList{};
-        QTest::newRow("stray spaces") << false << QStringLiteral("  --a   --b  ") << QStringList{"--a", "--b"};
-        QTest::newRow("tab stays inside") << false << QStringLiteral("--a\t--b") << QStringList{"--a\t--b"};
-        QTest::newRow("no unquoting") << false << QStringLiteral("\"--a b\"") << QStringList{"\"--a", "b\""};
+        QTest::newRow("incognito and flags") << true << u"--a --b"_s << QStringList{"--incognito", "--a", "--b"};
+        QTest::newRow("spaces only") << false << u"    "_s << QStringList{};
+        QTest::newRow("stray spaces") << false << u"  --a   --b  "_s << QStringList{"--a", "--b"};
+        QTest::newRow("tab stays inside") << false << u"--a\t--b"_s << QStringList{"--a\t--b"};
+        QTest::newRow("no unquoting") << false << u"\"--a b\""_s << QStringList{"\"--a", "b\""};
     }
 
     void argumentList()
@@ -106,48 +86,46 @@ private Q_SLOTS:
         Settings::setIncognito(incognito);
         Settings::setExtraArgs(extra);
         TestEnvironment::makeFakeBrowsers({"brave-browser"}, m_bin);
-        Account a = account();
-        a.browser = QStringLiteral("Brave Browser");
-
+        Account a = TestAccounts::make("work");
+        a.browser = "Brave Browser";
         QVERIFY(BrowserLauncher::open(a));
-        const QString profile = Store::shared().profileDir(a.id);
-        const QStringList browserArguments =
+        const QString profile = Paths::profileFolder(a.id);
+        const QStringList expected =
             QStringList{"--user-data-dir=" + profile, "--no-first-run", "--no-default-browser-check"} + switches +
             QStringList{a.url};
-        QCOMPARE(BrowserLauncher::launchArguments(a, QStringLiteral("Brave Browser"), profile),
-                 QStringList({"-na", "Brave Browser", "--args"}) + browserArguments);
-        QCOMPARE(recorded(m_bin + "/brave-browser"), browserArguments);
+        QCOMPARE(BrowserLauncher::launchArguments(a, "Brave Browser", profile),
+                 QStringList({"-na", "Brave Browser", "--args"}) + expected);
+        QCOMPARE(recorded("brave-browser"), expected);
     }
 
     void everyAccountHasItsOwnPrivateProfileFolder()
     {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        const Account first = account();
-        const Account second = account();
+        const Account first = TestAccounts::make("first"), second = TestAccounts::make("second");
+        // Folders left open to others by an earlier version are made private.
+        const QString profile = Paths::profileFolder(first.id);
+        QDir().mkpath(profile);
+        for (const QString& folder : {profile, QFileInfo(profile).path()})
+            QFile::setPermissions(folder, QFileDevice::Permissions(0x7755));
         QVERIFY(BrowserLauncher::open(first));
-        const QString firstDir = recorded(m_bin + "/chromium").first();
-        QVERIFY(BrowserLauncher::open(second));
-        const QString secondDir = recorded(m_bin + "/chromium").first();
-        QVERIFY(BrowserLauncher::open(first));
-        QCOMPARE(recorded(m_bin + "/chromium").first(), firstDir);
-        QVERIFY(firstDir != secondDir);
-
-        const QString profile = Store::shared().profileDir(first.id);
-        QCOMPARE(firstDir, "--user-data-dir=" + profile);
+        QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + profile);
         QVERIFY(profile.endsWith("/Corvalink/profiles/" + first.idText()));
-        QCOMPARE(QFileInfo(profile).permissions() & 0x0077, QFileDevice::Permissions());
-        QCOMPARE(QFileInfo(QFileInfo(profile).path()).permissions() & 0x0077, QFileDevice::Permissions());
+        QVERIFY(TestEnvironment::isPrivate(profile) && TestEnvironment::isPrivate(QFileInfo(profile).path()));
+        QVERIFY(BrowserLauncher::open(second));
+        QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + Paths::profileFolder(second.id));
+        QVERIFY(BrowserLauncher::open(first));
+        QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + profile);
     }
 
     void aUrlThatLooksLikeASwitchIsRefused()
     {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        const Account a = account(QStringLiteral("--utility-cmd-prefix=/bin/sh"));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("refused to open")));
+        const Account a = TestAccounts::make("work", "Site", "--utility-cmd-prefix=/bin/sh");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused to open"_s));
         QVERIFY(!BrowserLauncher::open(a));
         QTest::qWait(200);
-        QVERIFY(!QFileInfo::exists(m_bin + "/chromium.args"));
-        QVERIFY(!QFileInfo::exists(Store::shared().profileDir(a.id)));
+        QVERIFY(!QFileInfo::exists(m_bin + u"/chromium.args"_s));
+        QVERIFY(!QFileInfo::exists(Paths::profileFolder(a.id)));
     }
 };
 

@@ -1,13 +1,9 @@
-#include "Store.h"
+#include "Paths.h"
+#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "WebFallbackWindow.h"
 #include "XDoTool.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
 
 // The in-app web window with the real web engine, in its helper process, on a
 // real X server.
@@ -19,48 +15,32 @@ private:
 
     Account account(const QString& label, const QString& path)
     {
-        Account a;
-        a.siteName = QStringLiteral("Claude");
-        a.label = label;
-        a.url = m_server.url(path);
-        return a;
+        return TestAccounts::make(label, "Claude", m_server.url(path));
     }
-
-    void showAndWaitForPage(const Account& a)
+    static QStringList windowsTitled(const QString& label)
     {
-        const QString path = QUrl(a.url).path();
-        const int before = m_server.countFor(path);
-        WebFallbackWindow::show(a);
-        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(path) > before, 30000);
+        return XDoTool::windowsNamed(u"^Claude \u2013 "_s + label + u'$');
     }
+    static QString helper() { return QCoreApplication::applicationDirPath() + u"/corvalink-web"_s; }
 
+    void showAndWaitForPage(Account a, const QString& path = {})
+    {
+        a.url = path.isEmpty() ? a.url : m_server.url(path);
+        const int before = m_server.countFor(QUrl(a.url).path());
+        WebFallbackWindow::show(a);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(a.url).path()) > before, 30000);
+    }
     static void closeAndWait(const QUuid& id)
     {
-        WebFallbackWindow* window = WebFallbackWindow::open().value(id);
-        QVERIFY(window);
-        window->close();
+        WebFallbackWindow::open().value(id)->close();
         QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(id), 10000);
     }
-
     static QString removeAndWait(const QUuid& id)
     {
-        QString outcome = QStringLiteral("pending");
+        QString outcome = u"timed out"_s;
         WKWebsiteDataStoreHelper::remove(id, [&](const QString& error) { outcome = error; });
-        if (!QTest::qWaitFor([&] { return outcome != QLatin1String("pending"); }, 10000))
-            return QStringLiteral("timed out");
+        (void)QTest::qWaitFor([&] { return outcome != u"timed out"_s; }, 10000);
         return outcome;
-    }
-
-    static QStringList windowsTitled(const QString& title)
-    {
-        return XDoTool::searchVisible({QStringLiteral("--name"), QLatin1Char('^') + title + QLatin1Char('$')});
-    }
-
-    static bool loadsWebEngine()
-    {
-        QFile maps(QStringLiteral("/proc/self/maps"));
-        maps.open(QIODevice::ReadOnly);
-        return maps.readAll().contains("WebEngine");
     }
 
 private Q_SLOTS:
@@ -73,137 +53,96 @@ private Q_SLOTS:
 
     void oneWindowPerAccountInItsOwnProcess()
     {
-        const Account a = account(QStringLiteral("work"), QStringLiteral("/one"));
+        const Account a = account(u"work"_s, u"/one"_s);
         showAndWaitForPage(a);
-        QVERIFY(!loadsWebEngine()); // the engine lives in the helper, not here
-
+        QVERIFY(!TestEnvironment::readFile(u"/proc/self/maps"_s).contains("WebEngine")); // it lives in the helper
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("Claude \u2013 work")).isEmpty(), 10000);
-        QCOMPARE(found.size(), 1);
-        const QStringList geometry = XDoTool::run({"getwindowgeometry", found.first()});
-        QVERIFY2(geometry.join(' ').contains(QStringLiteral("Geometry: 1100x760")), qPrintable(geometry.join(' ')));
-
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("work")).isEmpty(), 10000);
+        QVERIFY(XDoTool::run({"getwindowgeometry", found.first()}).join(' ').contains("Geometry: 1100x760"));
         WebFallbackWindow* window = WebFallbackWindow::open().value(a.id);
         WebFallbackWindow::show(a);
-        QCOMPARE(WebFallbackWindow::open().size(), 1);
-        QCOMPARE(WebFallbackWindow::open().value(a.id), window);
         QTest::qWait(300);
-        QCOMPARE(windowsTitled("Claude \u2013 work").size(), 1);
-
+        QVERIFY(WebFallbackWindow::open().size() == 1 && WebFallbackWindow::open().value(a.id) == window);
+        QCOMPARE(windowsTitled("work").size(), 1);
         // Closed by the user with Ctrl+W.
         XDoTool::run({"windowfocus", "--sync", found.first()});
         XDoTool::run({"key", "ctrl+w"});
         QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(a.id), 10000);
     }
 
+    // A URL that does not parse, or would be a switch, is not passed: the window
+    // comes up blank, once (not dropped and made again, a visible flash).
     void theHelpersCommandLine()
     {
-        Account a = account(QStringLiteral("work"), QStringLiteral("/x"));
-        a.url = QStringLiteral("--no-sandbox");
-        QStringList arguments = WebFallbackWindow::helperArguments(a);
-        QCOMPARE(arguments.size(), 3); // a URL that does not parse is not passed: a blank window
-        for (const QString& argument : arguments)
-            QVERIFY(argument.contains('='));
-        QCOMPARE(arguments.at(2), QStringLiteral("--title=Claude \u2013 work"));
+        Account a = account(u"blank"_s, {});
+        for (const char* url : {"--no-sandbox", "https://example.org/a b", "not a url at all"}) {
+            a.url = QString::fromLatin1(url);
+            const QStringList arguments = WebFallbackWindow::helperArguments(a);
+            QVERIFY(arguments.size() == 3 && arguments.filter(u"="_s).size() == 3);
+            QCOMPARE(arguments.at(2), u"--title=Claude \u2013 blank"_s);
+        }
+        a.url = "https://example.org/login?next=%2F";
+        QCOMPARE(WebFallbackWindow::helperArguments(a).last(), "--url=https://example.org/login?next=%2F");
 
-        a.url = QStringLiteral("https://example.org/a b");
-        QCOMPARE(WebFallbackWindow::helperArguments(a).size(), 3);
-        a.url = QStringLiteral("https://example.org/login?next=%2F");
-        QCOMPARE(WebFallbackWindow::helperArguments(a).last(),
-                 QStringLiteral("--url=https://example.org/login?next=%2F"));
-    }
-
-    void aUrlThatDoesNotParseGivesABlankWindow()
-    {
         const int requests = int(m_server.requests().size());
-        Account a = account(QStringLiteral("blank"), QString());
-        a.url = QStringLiteral("not a url at all");
+        a.url = "not a url at all";
         WebFallbackWindow::show(a);
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("Claude \u2013 blank")).isEmpty(), 10000);
-        // Once the web view has set up its rendering, the same window is still
-        // there: it was not dropped and made again (a visible flash).
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("blank")).isEmpty(), 10000);
         QTest::qWait(500);
-        QCOMPARE(windowsTitled("Claude \u2013 blank"), found);
-        QCOMPARE(int(m_server.requests().size()), requests);
-        closeAndWait(a.id);
+        QVERIFY(windowsTitled("blank") == found && m_server.requests().size() == requests);
     }
 
     void sessionsAreSeparateAndSurviveClosing()
     {
-        Account alice = account(QStringLiteral("alice"), QStringLiteral("/login?user=alice"));
-        Account bob = account(QStringLiteral("bob"), QStringLiteral("/login?user=bob"));
-        showAndWaitForPage(alice);
-        showAndWaitForPage(bob);
-        QCOMPARE(WebFallbackWindow::open().size(), 2);
-        closeAndWait(alice.id);
-        closeAndWait(bob.id);
+        // A folder left open to others by an earlier version is made private.
+        const QString webdata = Paths::dataFolder() + u"/webdata"_s;
+        QDir().mkpath(webdata);
+        QFile::setPermissions(webdata, QFileDevice::Permissions(0x7755));
+        const Account alice = account(u"alice"_s, u"/login?user=alice"_s),
+                      bob = account(u"bob"_s, u"/login?user=bob"_s);
+        for (const Account& a : {alice, bob})
+            showAndWaitForPage(a);
+        QVERIFY(TestEnvironment::isPrivate(webdata) && TestEnvironment::isPrivate(WebFallbackWindow::dataDir(bob.id)));
+        WebFallbackWindow::closeAll(); // what quitting runs, with no event loop after it
+        QVERIFY(WebFallbackWindow::open().isEmpty() && windowsTitled("alice").isEmpty() &&
+                windowsTitled("bob").isEmpty());
 
-        alice.url = m_server.url(QStringLiteral("/whoami"));
-        showAndWaitForPage(alice);
-        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral("session=alice"));
-        bob.url = alice.url;
-        showAndWaitForPage(bob);
-        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral("session=bob"));
+        showAndWaitForPage(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "session=alice");
+        showAndWaitForPage(bob, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "session=bob");
 
         // Removal with the window open closes it, waits for its helper, then deletes
         // the session and the engine's own folder of the account.
         QVERIFY(QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
         QCOMPARE(removeAndWait(alice.id), QString());
-        QVERIFY(!WebFallbackWindow::open().contains(alice.id));
-        QVERIFY(windowsTitled("Claude \u2013 alice").isEmpty());
+        QVERIFY(!WebFallbackWindow::open().contains(alice.id) && windowsTitled("alice").isEmpty());
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
-
-        showAndWaitForPage(alice);
-        QCOMPARE(m_server.lastCookieFor(QStringLiteral("/whoami")), QStringLiteral(""));
-        closeAndWait(alice.id);
-        closeAndWait(bob.id);
-        QCOMPARE(QFileInfo(WebFallbackWindow::dataDir(bob.id)).permissions() & 0x0077, QFileDevice::Permissions());
-    }
-
-    void quittingClosesEveryWindowAndWaitsForIt()
-    {
-        // A folder left open to others by an earlier version is made private.
-        const QString webdata = Store::shared().baseDir() + QStringLiteral("/webdata");
-        QDir().mkpath(webdata);
-        QFile::setPermissions(webdata, QFileDevice::Permissions(0x7755));
-        const Account a = account(QStringLiteral("one"), QStringLiteral("/q1"));
-        const Account b = account(QStringLiteral("two"), QStringLiteral("/q2"));
-        showAndWaitForPage(a);
-        showAndWaitForPage(b);
-        QCOMPARE(QFileInfo(webdata).permissions() & 0x0077, QFileDevice::Permissions());
-
-        WebFallbackWindow::closeAll(); // what quitting runs, with no event loop after it
-        QVERIFY(WebFallbackWindow::open().isEmpty());
-        QVERIFY(windowsTitled("Claude \u2013 one").isEmpty());
-        QVERIFY(windowsTitled("Claude \u2013 two").isEmpty());
+        showAndWaitForPage(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "");
+        QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); // an account that never had web data
     }
 
     // The helper's input ends when its parent dies, however it dies; a second
     // helper on the same web data refuses to start.
     void aHelperLeftAloneClosesAndNoTwoShareAStore()
     {
-        const Account a = account(QStringLiteral("orphan"), QStringLiteral("/orphan"));
+        const Account a = account(u"orphan"_s, u"/orphan"_s);
         showAndWaitForPage(a);
         QProcess second;
-        second.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvalink-web"),
-                     WebFallbackWindow::helperArguments(a));
-        QVERIFY(second.waitForFinished(10000));
-        QCOMPARE(second.exitCode(), 3);
+        second.start(helper(), WebFallbackWindow::helperArguments(a));
+        QVERIFY(second.waitForFinished(10000) && second.exitCode() == 3);
         QVERIFY(second.readAllStandardError().contains("already uses"));
         closeAndWait(a.id);
 
         QProcess orphan;
-        orphan.start(QCoreApplication::applicationDirPath() + QStringLiteral("/corvalink-web"),
-                     WebFallbackWindow::helperArguments(a));
-        QTRY_VERIFY_WITH_TIMEOUT(!windowsTitled("Claude \u2013 orphan").isEmpty(), 30000);
+        orphan.start(helper(), WebFallbackWindow::helperArguments(a));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowsTitled("orphan").isEmpty(), 30000);
         orphan.closeWriteChannel();
-        QVERIFY(orphan.waitForFinished(10000));
-        QCOMPARE(orphan.exitCode(), 0);
+        QVERIFY(orphan.waitForFinished(10000) && orphan.exitCode() == 0);
     }
-
-    void removingAnAccountThatNeverHadWebDataSucceeds() { QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); }
 };
 
 CORVALINK_TEST_MAIN(TestWebFallbackWindow)

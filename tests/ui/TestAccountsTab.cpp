@@ -1,34 +1,43 @@
+#include "AboutTab.h"
 #include "AccountsFile.h"
 #include "AddAccountForm.h"
 #include "Feedback.h"
+#include "PageViewController.h"
 #include "Settings.h"
 #include "SettingsWindowController.h"
+#include "SitePreset.h"
 #include "Store.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "WebFallbackWindow.h"
 #include "WidgetFinder.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QLayout>
-#include <QMenu>
-#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSysInfo>
 #include <QToolButton>
 
+using WidgetFinder::answerNextAlert;
+using WidgetFinder::choose;
+
 // The Accounts tab and the add-account form, with fake browsers on PATH.
 class TestAccountsTab : public QObject {
     Q_OBJECT
 
 private:
-    QString m_bin;
+    const QString m_bin = TestEnvironment::home() + u"/bin"_s;
+    std::optional<Account> m_saved;
+    int m_cancels = 0;
+    std::unique_ptr<AddAccountForm> m_form;
 
     SettingsWindowController& controller() { return SettingsWindowController::shared(); }
     QWidget* page() { return controller().accountsPage()->content(); }
+    static QStringList storedLabels() { return TestAccounts::labels(Store::shared().accounts()); }
+    static const Account& first() { return Store::shared().accounts().first(); }
+    static QString profile(const Account& account) { return Store::shared().profileDir(account.id); }
+    static Account account(const QString& label) { return TestAccounts::make(label, "GitHub", "https://x.org"); }
 
     // Puts the accounts in the file and shows the tab built from them.
     QWidget* showAccounts(const QList<Account>& accounts)
@@ -40,179 +49,145 @@ private:
         return page();
     }
 
-    static Account account(const QString& label, std::optional<QString> color = std::nullopt)
+    // An item of the row's action menu or of its submenus.
+    QAction* action(const QString& rowTitle, const QString& title)
     {
-        Account a = TestAccounts::make(label, QStringLiteral("GitHub"), QStringLiteral("https://github.com/login"));
-        a.color = color;
-        return a;
-    }
-
-    QAction* action(QWidget* root, const QString& rowTitle, const QString& title)
-    {
-        QWidget* row = WidgetFinder::row(root, rowTitle);
-        if (!row)
-            return nullptr;
-        QMenu* menu = row->findChild<QToolButton*>(QStringLiteral("actions"))->menu();
-        for (QAction* item : menu->actions()) {
+        QMenu* menu = WidgetFinder::row(page(), rowTitle)->findChild<QToolButton*>(u"actions"_s)->menu();
+        for (QAction* item : menu->findChildren<QAction*>()) {
             if (item->text() == title)
                 return item;
-            if (item->menu()) {
-                for (QAction* sub : item->menu()->actions()) {
-                    if (sub->text() == title)
-                        return sub;
-                }
-            }
         }
         return nullptr;
     }
 
     // The colour dot stands before the row's text.
-    static bool hasDot(QWidget* row)
+    bool hasDot(const QString& rowTitle)
     {
-        QWidget* text = row->layout()->itemAt(0)->widget();
+        auto* text = WidgetFinder::row(page(), rowTitle)->layout()->itemAt(0)->widget();
         const auto* image = text->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
         return image && !image->pixmap().isNull();
     }
 
-    static QStringList storedLabels() { return TestAccounts::labels(Store::shared().accounts()); }
+    // The add-account form on its own, filled in and saved.
+    AddAccountForm& form()
+    {
+        m_saved.reset();
+        m_cancels = 0;
+        m_form = std::make_unique<AddAccountForm>([this](const Account& a) { m_saved = a; }, [this] { ++m_cancels; });
+        return *m_form;
+    }
+    std::optional<Account> save(const QString& site, const QString& label, const QString& url)
+    {
+        form().siteField()->setText(site);
+        m_form->labelField()->setText(label);
+        m_form->urlField()->setText(url);
+        m_form->saveTapped();
+        return m_saved;
+    }
 
 private Q_SLOTS:
     void init()
     {
         Settings::d().clear();
-        m_bin = TestEnvironment::home() + "/bin";
         QDir(m_bin).removeRecursively();
         QDir().mkpath(m_bin);
         qputenv("PATH", m_bin.toUtf8());
     }
+    void cleanup() { m_form.reset(); }
 
-    void anEmptyStore()
+    void rowsShowLabelSiteLastOpeningAndColour()
     {
         QWidget* root = showAccounts({});
-        QWidget* row = WidgetFinder::row(root, QStringLiteral("No accounts yet"));
-        QVERIFY(row);
-        QCOMPARE(row->layout()->itemAt(2)->widget()->layout()->count(), 0);
-        QVERIFY(WidgetFinder::label(root, "Each account has its own isolated browser profile. Log in once, then "
-                                          "open it from the menu bar any time."));
-        QVERIFY(WidgetFinder::button(root, QStringLiteral("Add account\u2026")));
-    }
-
-    void rowsShowLabelSiteAndLastOpening()
-    {
-        Account opened = account(QStringLiteral("opened"), QStringLiteral("Blue"));
+        QVERIFY(WidgetFinder::row(root, u"No accounts yet"_s) && WidgetFinder::button(root, u"Add account\u2026"_s));
+        Account opened = account(u"opened"_s);
+        opened.color = "Blue";
         opened.lastOpened = Account::nowReferenceSeconds() - 300;
-        QWidget* root = showAccounts({account(QStringLiteral("never")), opened});
-        QVERIFY(WidgetFinder::label(root, QStringLiteral("GitHub \u00B7 never opened")));
-        QVERIFY(WidgetFinder::label(root, QStringLiteral("GitHub \u00B7 opened 5 min. ago")));
-
-        // A dot only with a colour; the colour menu marks the current one.
-        QVERIFY(!hasDot(WidgetFinder::row(root, "never")));
-        QVERIFY(hasDot(WidgetFinder::row(root, "opened")));
-        QVERIFY(action(root, "never", "None")->isChecked());
-        QVERIFY(!action(root, "never", "Blue")->isChecked());
-        QVERIFY(!action(root, "never", "Blue")->isCheckable()); // no empty box beside the others
-        QVERIFY(action(root, "opened", "Blue")->isChecked());
-        QVERIFY(action(root, "opened", "Blue")->icon().isNull() == false);
-        QVERIFY(action(root, "opened", "None")->icon().isNull());
+        root = showAccounts({account(u"never"_s), opened});
+        QVERIFY(WidgetFinder::label(root, u"GitHub \u00B7 never opened"_s));
+        QVERIFY(WidgetFinder::label(root, u"GitHub \u00B7 opened 5 min. ago"_s));
+        // A dot only with a colour; the colour menu marks the current one, with no empty boxes.
+        QVERIFY(!hasDot("never") && hasDot("opened"));
+        QVERIFY(action("never", "None")->isChecked() && !action("never", "Blue")->isCheckable());
+        QVERIFY(action("opened", "Blue")->isChecked() && !action("opened", "Blue")->icon().isNull());
     }
 
     void aBrowserThatIsGoneShowsDefaultAndChoosingItClearsIt()
     {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        Account a = account(QStringLiteral("work"));
-        a.browser = QStringLiteral("Vivaldi");
-        QWidget* root = showAccounts({a});
-        auto* select = WidgetFinder::row(root, "work")->findChild<SelectView*>();
+        Account a = account(u"work"_s);
+        a.browser = "Vivaldi";
+        auto* select = WidgetFinder::in<SelectView>(WidgetFinder::row(showAccounts({a}), u"work"_s));
         QCOMPARE(select->items(), (QStringList{"Default", "Chromium"}));
-        QCOMPARE(select->selected(), QStringLiteral("Default"));
-        QCOMPARE(*Store::shared().accounts().first().browser, QStringLiteral("Vivaldi"));
-        select->popUp();
-        select->menu()->actions().at(0)->trigger();
-        QVERIFY(!Store::shared().accounts().first().browser);
-        select->popUp();
-        select->menu()->actions().at(1)->trigger();
-        QCOMPARE(*Store::shared().accounts().first().browser, QStringLiteral("Chromium"));
+        QCOMPARE(select->selected(), "Default");
+        QCOMPARE(first().browser, u"Vivaldi"_s);
+        choose(select, "Default");
+        QVERIFY(!first().browser);
+        choose(select, "Chromium");
+        QCOMPARE(first().browser, u"Chromium"_s);
     }
 
     void renameAndRecolour()
     {
-        QWidget* root = showAccounts({account(QStringLiteral("work"))});
-        WidgetFinder::answerNextAlert(QStringLiteral("Save"), QStringLiteral(""));
-        action(root, "work", "Rename\u2026")->trigger();
-        QCOMPARE(storedLabels(), QStringList{"work"}); // empty text is ignored
-
-        WidgetFinder::answerNextAlert(QStringLiteral("Cancel"), QStringLiteral("other"));
-        action(page(), "work", "Rename\u2026")->trigger();
-        QCOMPARE(storedLabels(), QStringList{"work"});
-
-        WidgetFinder::answerNextAlert(QStringLiteral("Save"), QStringLiteral(" job "));
-        action(page(), "work", "Rename\u2026")->trigger();
-        QCOMPARE(storedLabels(), QStringList{" job "}); // as typed
-        QVERIFY(WidgetFinder::label(page(), " job "));
-
-        action(page(), " job ", "Green")->trigger();
-        QCOMPARE(*Store::shared().accounts().first().color, QStringLiteral("Green"));
-        action(page(), " job ", "None")->trigger();
-        QVERIFY(!Store::shared().accounts().first().color);
+        showAccounts({account(u"work"_s)});
+        for (const auto& [answer, typed, stored] :
+             {std::tuple{"Save", "", "work"},                                                 // empty text is ignored
+              std::tuple{"Cancel", "other", "work"}, std::tuple{"Save", " job ", " job "}}) { // as typed
+            answerNextAlert(answer, typed);
+            action(storedLabels().first(), u"Rename\u2026"_s)->trigger();
+            QCOMPARE(storedLabels(), QStringList{stored});
+        }
+        action(" job ", "Green")->trigger();
+        QCOMPARE(first().color, u"Green"_s);
+        action(" job ", "None")->trigger();
+        QVERIFY(!first().color);
     }
 
-    void removeKeepsOrDeletesTheProfile()
+    void removeKeepsOrDeletesTheSession()
     {
-        const Account keep = account(QStringLiteral("keep"));
-        const Account drop = account(QStringLiteral("drop"));
-        QWidget* root = showAccounts({keep, drop});
-        for (const Account& a : {keep, drop})
-            QDir().mkpath(Store::shared().profileDir(a.id));
-
-        WidgetFinder::answerNextAlert(QStringLiteral("Cancel"));
-        action(root, "keep", "Remove\u2026")->trigger();
-        QCOMPARE(storedLabels(), (QStringList{"keep", "drop"}));
-
-        WidgetFinder::answerNextAlert(QStringLiteral("Remove, keep session"));
-        action(page(), "keep", "Remove\u2026")->trigger();
+        const Account keep = account(u"keep"_s), drop = account(u"drop"_s);
+        showAccounts({keep, drop});
+        QDir().mkpath(profile(keep));
+        QDir().mkpath(profile(drop));
+        for (const char* answer : {"Cancel", "Remove, keep session"}) {
+            answerNextAlert(answer);
+            action("keep", u"Remove\u2026"_s)->trigger();
+        }
         QCOMPARE(storedLabels(), QStringList{"drop"});
-        QVERIFY(QFileInfo::exists(Store::shared().profileDir(keep.id)));
+        QVERIFY(QFileInfo::exists(profile(keep)));
 
         // A browser still running on the profile would write the session back:
         // nothing is removed until its windows are closed.
-        const QString lock = Store::shared().profileDir(drop.id) + QStringLiteral("/SingletonLock");
+        const QString lock = profile(drop) + u"/SingletonLock"_s;
         QVERIFY(
             QFile::link(QSysInfo::machineHostName() + '-' + QString::number(QCoreApplication::applicationPid()), lock));
-        WidgetFinder::answerNextAlert(QStringLiteral("Remove & delete session"));
-        WidgetFinder::answerNextAlert(QStringLiteral("OK"));
-        action(page(), "drop", "Remove\u2026")->trigger();
-        QCOMPARE(storedLabels(), QStringList{"drop"});
-        QVERIFY(QFileInfo::exists(Store::shared().profileDir(drop.id)));
+        answerNextAlert(u"Remove & delete session"_s);
+        answerNextAlert(u"OK"_s);
+        action("drop", u"Remove\u2026"_s)->trigger();
+        QVERIFY(storedLabels() == QStringList{"drop"} && QFileInfo::exists(profile(drop)));
 
         // Once it has gone, the profile and the in-app web data go with the account.
         QVERIFY(QFile::remove(lock));
-        QDir().mkpath(WebFallbackWindow::dataDir(drop.id) + QStringLiteral("/Cookies"));
+        QDir().mkpath(WebFallbackWindow::dataDir(drop.id) + u"/Cookies"_s);
         QDir().mkpath(WebFallbackWindow::engineDir(drop.id));
-        WidgetFinder::answerNextAlert(QStringLiteral("Remove & delete session"));
-        action(page(), "drop", "Remove\u2026")->trigger();
-        QVERIFY(storedLabels().isEmpty());
-        QVERIFY(!QFileInfo::exists(Store::shared().profileDir(drop.id)));
+        answerNextAlert(u"Remove & delete session"_s);
+        action("drop", u"Remove\u2026"_s)->trigger();
+        QVERIFY(storedLabels().isEmpty() && !QFileInfo::exists(profile(drop)));
         QTRY_VERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(drop.id)));
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(drop.id)));
     }
 
     void rowsBuiltBeforeTheListChangedActOnTheRightAccount()
     {
-        const Account first = account(QStringLiteral("first"));
-        const Account second = account(QStringLiteral("second"));
-        QWidget* root = showAccounts({first, second});
-        QAction* renameSecond = action(root, "second", "Rename\u2026");
-        QAction* removeFirst = action(root, "first", "Remove\u2026");
-
-        // Removed from the tray menu: the page is not rebuilt for that.
-        Store::shared().remove(first, false);
-        WidgetFinder::answerNextAlert(QStringLiteral("Save"), QStringLiteral("renamed"));
+        const Account gone = account(u"gone"_s);
+        showAccounts({gone, account(u"second"_s)});
+        QAction* renameSecond = action("second", u"Rename\u2026"_s);
+        QAction* removeGone = action("gone", u"Remove\u2026"_s);
+        Store::shared().remove(gone, false); // from the tray menu: the page is not rebuilt for that
+        answerNextAlert(u"Save"_s, u"renamed"_s);
         renameSecond->trigger();
-        QCOMPARE(storedLabels(), QStringList{"renamed"});
-
         bool asked = false;
-        WidgetFinder::answerNextAlert(QStringLiteral("Remove & delete session"), QString(), &asked);
-        removeFirst->trigger(); // its account is gone: nothing happens, nothing is asked
+        answerNextAlert(u"Remove & delete session"_s, QString(), &asked);
+        removeGone->trigger(); // its account is gone: nothing happens, nothing is asked
         QTest::qWait(100);
         QVERIFY(!asked);
         QCOMPARE(storedLabels(), QStringList{"renamed"});
@@ -222,26 +197,17 @@ private Q_SLOTS:
     void addingAnAccountAppendsShowsTheListAndOpensIt()
     {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        showAccounts({account(QStringLiteral("existing"))});
-        controller().addAccount();
-        AddAccountForm* form = controller().addForm();
-        QVERIFY(form);
-        QVERIFY(WidgetFinder::label(page(), QStringLiteral("New account")));
-        QTRY_COMPARE(QApplication::focusWidget(), form->labelField());
-
-        form->labelField()->setText(QStringLiteral("work"));
-        form->saveTapped();
-        QVERIFY(!controller().addForm());
-        QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
-        QVERIFY(WidgetFinder::label(page(), QStringLiteral("existing")));
+        showAccounts({account(u"existing"_s)});
+        for (const bool saving : {true, false}) {
+            controller().addAccount();
+            QTRY_COMPARE(QApplication::focusWidget(), controller().addForm()->labelField());
+            controller().addForm()->labelField()->setText(u"work"_s);
+            saving ? controller().addForm()->saveTapped() : controller().addForm()->cancelTapped();
+            QVERIFY(!controller().addForm() && WidgetFinder::label(page(), u"existing"_s));
+            QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
+        }
         QVERIFY(Store::shared().accounts().last().lastOpened);
-        QCOMPARE(TestEnvironment::recordedArguments(m_bin + "/chromium").value(3), "https://claude.ai/login");
-
-        controller().addAccount();
-        controller().addForm()->cancelTapped();
-        QVERIFY(!controller().addForm());
-        QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
-        QVERIFY(WidgetFinder::label(page(), QStringLiteral("existing")));
+        QCOMPARE(TestEnvironment::recordedArguments(m_bin + u"/chromium"_s).value(3), "https://claude.ai/login");
     }
 
     // With many accounts the window stays on the screen and its column scrolls
@@ -250,23 +216,90 @@ private Q_SLOTS:
     {
         QList<Account> many;
         for (int i = 0; i < 30; ++i)
-            many << account(QStringLiteral("account %1").arg(i));
+            many << account(u"account %1"_s.arg(i));
         showAccounts(many);
-        QWidget* window = controller().window();
-        const QRect screen = window->screen()->availableGeometry();
-        QVERIFY(controller().accountsPage()->preferredContentSize().height() > screen.height());
-        QVERIFY(window->frameGeometry().height() <= screen.height());
-
-        auto* scroll = controller().accountsPage()->findChild<QScrollArea*>();
-        QVERIFY(scroll && scroll->verticalScrollBar()->maximum() > 0);
-        QPushButton* add = nullptr;
-        for (QPushButton* button : page()->findChildren<QPushButton*>())
-            add = button->text() == QStringLiteral("Add account\u2026") ? button : add;
-        QVERIFY(add);
-        scroll->ensureWidgetVisible(add);
+        const int screen = controller().window()->screen()->availableGeometry().height();
+        QVERIFY(page()->height() > screen && controller().window()->frameGeometry().height() <= screen);
+        QAbstractButton* add = WidgetFinder::button(page(), u"Add account\u2026"_s);
+        controller().accountsPage()->findChild<QScrollArea*>()->ensureWidgetVisible(add);
         QVERIFY(!add->visibleRegion().isEmpty());
-        QCOMPARE(page()->width(), 540); // the column keeps its measures
         showAccounts({});
+    }
+
+    // A new form shows the first preset; another preset overwrites site and URL
+    // only; "Custom" leaves a bare scheme, which only beeps.
+    void presetsFillSiteAndUrl()
+    {
+        qputenv("PATH", TestEnvironment::makeFakeBrowsers({"chromium"}).toUtf8());
+        AddAccountForm& f = form();
+        QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "Claude " + SitePreset::all().first().loginUrl);
+        f.labelField()->setText(u"perso"_s);
+        choose(f.browserPicker(), "Chromium");
+        choose(f.colorPicker(), "Blue");
+        choose(f.sitePicker(), "GitHub");
+        QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "GitHub " + SitePreset::all().at(2).loginUrl);
+        f.saveTapped();
+        QVERIFY(m_saved->label == "perso" && m_saved->browser == u"Chromium"_s && m_saved->color == u"Blue"_s);
+
+        choose(form().sitePicker(), "Custom");
+        m_form->labelField()->setText(u"work"_s);
+        QCOMPARE(m_form->siteField()->text() + ' ' + m_form->urlField()->text(), " https://");
+        const int beeps = Feedback::beepCount();
+        m_form->saveTapped();
+        QVERIFY(!m_saved && Feedback::beepCount() == beeps + 1);
+    }
+
+    void validationAndCompletion()
+    {
+        // Site, label, URL as typed, and the URL saved (null: only a beep, the text stays).
+        const QList<std::array<QString, 4>> cases{
+            {"Site", "work", "example.org/login", "https://example.org/login"},
+            {"Site", "work", " \tftp://files.example.org  ", "ftp://files.example.org"},
+            {"Site", "work", "example.org/?next=https://x", QString()},
+            {"Site", "work", "https://", QString()},
+            {"Site", "work", "exa mple.org", QString()},
+            {"Site", " \t ", "https://example.org", QString()},
+            {u"\u00A0"_s, "work", "https://example.org", QString()}};
+        for (const auto& [site, label, url, savedUrl] : cases) {
+            const int beeps = Feedback::beepCount();
+            const auto saved = save(site, label, url);
+            QCOMPARE(saved ? saved->url : m_form->urlField()->text(), saved ? savedUrl : url);
+            QCOMPARE(Feedback::beepCount(), beeps + (saved ? 0 : 1));
+            QCOMPARE(saved.has_value(), !savedUrl.isNull());
+        }
+        // Trimming takes space separators and tabs, not line breaks.
+        QCOMPARE(AddAccountForm::trimmed(u"\u00A0\t work \u2003"_s) + AddAccountForm::trimmed(u" b\n"_s), "workb\n");
+        const auto saved = save(u"  Git Hub\t"_s, u"\twork "_s, u"github.com"_s);
+        QVERIFY(saved->siteName == "Git Hub" && saved->label == "work" && !saved->browser && !saved->color);
+        // Browsers are looked for when a form is made.
+        qputenv("PATH", TestEnvironment::makeFakeBrowsers({"vivaldi"}, TestEnvironment::home() + u"/later"_s).toUtf8());
+        QCOMPARE(m_form->browserPicker()->items(), QStringList{"Default"});
+        QCOMPARE(form().browserPicker()->items(), (QStringList{"Default", "Vivaldi"}));
+    }
+
+    void returnSavesAndEscapeCancels()
+    {
+        AddAccountForm& f = form();
+        PageViewController page([&] { return f.sections(); });
+        page.show();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        m_form->labelField()->setFocus();
+        QTest::keyClicks(m_form->labelField(), u"work"_s);
+        // Through the window, as the platform delivers keys, so shortcuts apply.
+        QTest::keyClick(page.windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(m_cancels == 1 && !m_saved);
+        QTest::keyClick(page.windowHandle(), Qt::Key_Return);
+        QTRY_COMPARE(m_saved.value_or(Account{}).label, "work");
+        // The same controls survive a rebuild of the page.
+        page.rebuild(false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(m_form->labelField()->text() == "work" && page.content()->isAncestorOf(m_form->labelField()));
+    }
+
+    void versionText()
+    {
+        QCOMPARE(AboutTab::versionText(std::nullopt, std::nullopt), "Version dev (1)");
+        QCOMPARE(AboutTab::versionText(u"1.2"_s, u"42"_s), "Version 1.2 (42)");
     }
 };
 
