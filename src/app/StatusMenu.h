@@ -25,7 +25,6 @@ public:
 
     void populate(const QList<MenuEntry>& entries);
     void showAlternates(bool removing);
-    bool showingAlternates() const { return m_removing; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -25,7 +25,6 @@ public:
     // Builds the page afresh; with resizeWindow, fits the window around it.
     void rebuild(bool resizeWindow);
 
-    QSize preferredContentSize() const { return m_preferredContentSize; }
     // The column that holds the top-level views of the last build.
     QWidget* content() const { return m_content; }
 

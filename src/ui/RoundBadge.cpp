@@ -32,11 +32,6 @@ QColor RoundBadge::fillColor() const
     return fill;
 }
 
-bool RoundBadge::hasSymbol() const
-{
-    return !m_icon->pixmap().isNull();
-}
-
 void RoundBadge::refreshIcon()
 {
     m_icon->setPixmap(Symbols::pixmap(m_symbol, symbolSize, palette().color(QPalette::WindowText)));

@@ -16,7 +16,6 @@ public:
 
     QColor fillColor() const;
     // Whether the symbol was found; without it the badge shows its fill alone.
-    bool hasSymbol() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
