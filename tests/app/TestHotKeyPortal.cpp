@@ -11,26 +11,19 @@ class TestHotKeyPortal : public QObject {
 
 private:
     static constexpr int patience = 15000;
-    std::unique_ptr<PrivateSessionBus> m_bus;
-    QProcess m_desktop;
-    QProcess m_portal;
+    PrivateSessionBus m_bus;
+    QProcess m_desktop, m_portal;
     QByteArray m_said;
 
     bool desktopSaid(const QByteArray& words)
     {
-        return QTest::qWaitFor(
-            [&] {
-                m_said += m_desktop.readAllStandardOutput();
-                return m_said.contains(words);
-            },
-            patience);
+        return QTest::qWaitFor([&] { return (m_said += m_desktop.readAllStandardOutput()).contains(words); }, patience);
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        m_bus = std::make_unique<PrivateSessionBus>();
-        QVERIFY(m_bus->isRunning());
+        QVERIFY(m_bus.isRunning());
         const QString portals = TestEnvironment::home() + u"/portals"_s;
         TestEnvironment::writeFile(portals + u"/corvalinktest.portal"_s,
                                    "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.corvalinktest\n"
@@ -60,8 +53,7 @@ private Q_SLOTS:
         hotKey.setEnabled(true);
         QVERIFY(desktopSaid("bind open-menu CTRL+ALT+s Open the account menu"));
         QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), u"Ctrl+Alt+S (test desktop)"_s, patience);
-        QVERIFY(changed.count() >= 1);
-        QVERIFY(hotKey.isRegistered());
+        QVERIFY(changed.count() >= 1 && hotKey.isRegistered());
 
         m_desktop.write("activate open-menu\n");
         QTRY_COMPARE_WITH_TIMEOUT(presses, 1, patience);
@@ -74,8 +66,7 @@ private Q_SLOTS:
         m_desktop.write("activate open-menu\n");
         QVERIFY(desktopSaid("no session"));
         QTest::qWait(300);
-        QCOMPARE(presses, 1);
-        QVERIFY(!hotKey.isRegistered());
+        QVERIFY(presses == 1 && !hotKey.isRegistered());
 
         // And on again.
         m_said.clear();
@@ -88,10 +79,10 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
-        m_portal.kill();
-        m_portal.waitForFinished();
-        m_desktop.kill();
-        m_desktop.waitForFinished();
+        for (QProcess* process : {&m_portal, &m_desktop}) {
+            process->kill();
+            process->waitForFinished();
+        }
     }
 };
 

@@ -1,4 +1,3 @@
-#include "HotKey.h"
 #include "LoginItem.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
@@ -10,23 +9,12 @@ private:
     static QString configFile() { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Corvalink/Corvalink.conf"_s; }
 
 private Q_SLOTS:
-    void freshValuesThenValuesThatSurviveARestart()
+    // Fresh values; "Automatic" removes the key; empty flags stay stored.
+    void freshValuesAndRemovedKeys()
     {
         QVERIFY(Settings::hotkeyEnabled() && !LoginItem::isEnabled());
         QVERIFY(!Settings::iCloudSync() && !Settings::incognito() && !Settings::defaultBrowser());
-        Settings::setHotkeyEnabled(false);
-        Settings::setIncognito(true);
-        Settings::setICloudSync(true);
         Settings::setDefaultBrowser(u"Brave Browser"_s);
-        Settings::setExtraArgs(u"--a  --b"_s);
-        Settings::d().sync();
-        QCOMPARE(QSettings(configFile(), QSettings::IniFormat).value(Settings::hotkeyEnabledKey).toString(), "false");
-        Settings::d().sync();
-        QVERIFY(!Settings::hotkeyEnabled() && Settings::incognito() && Settings::iCloudSync());
-        QCOMPARE(*Settings::defaultBrowser(), "Brave Browser");
-        QCOMPARE(Settings::extraArgs(), "--a  --b");
-
-        // "Automatic" removes the key; empty flags stay stored.
         Settings::setDefaultBrowser(std::nullopt);
         QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
         Settings::setExtraArgs(QString());
@@ -95,18 +83,6 @@ private Q_SLOTS:
                                                        {"/x/100%", "\"/x/100%%\""}};
         for (const auto& [path, exec] : cases)
             QCOMPARE(LoginItem::quotedExec(path), exec);
-    }
-
-    void withoutAShortcutBackendTheShortcutSaysSoOnce()
-    {
-        HotKey hotKey(makeHotKeyBackend()); // offscreen: no X11 connection, no portal
-        QTest::ignoreMessage(QtWarningMsg,
-                             "Corvalink: this session offers no global shortcut to the app; bind a key to "
-                             "\"corvalink --menu\" in the desktop's keyboard settings");
-        QTest::failOnWarning(QRegularExpression(u".*"_s));
-        hotKey.setEnabled(true);
-        hotKey.setEnabled(true);
-        QVERIFY(!hotKey.isRegistered());
     }
 };
 

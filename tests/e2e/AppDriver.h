@@ -1,15 +1,18 @@
 #pragma once
 
+#include "Account.h"
+
 #include <QPoint>
 #include <QProcess>
 #include <QProcessEnvironment>
 
-// Runs the real corvalink executable with fake browsers first on its PATH.
+// Runs the real corvalink executable, with a fake chromium alone on its PATH.
 class AppDriver {
 public:
-    explicit AppDriver(const QString& fakeBin);
+    AppDriver();
 
-    QString executable() const;
+    static QString executable();
+    const QString bin;
     QProcessEnvironment environment;
 
     // A long-running instance of the tray app.
@@ -21,6 +24,13 @@ public:
         QByteArray err;
     };
     Result run(const QStringList& arguments, int timeoutMs = 20000) const;
+
+    static QString accountsFile();
+    static void writeAccounts(const QList<Account>& accounts);
+    static QList<Account> storedAccounts();
+    // What the fake chromium was started with, and what it should be for the account.
+    QStringList browserArguments() const;
+    static QStringList expectedArguments(const Account& account);
 
     // The centres of corvalink's icons in the XEmbed tray host.
     static QList<QPoint> trayIcons();

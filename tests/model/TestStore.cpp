@@ -1,16 +1,20 @@
 #include "AccountsFile.h"
+#include "Settings.h"
 #include "Store.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
 
+#include <QFileSystemWatcher>
 #include <QRandomGenerator>
 
 #include <csignal>
+#include <unistd.h>
 
 using TestAccounts::labels;
 using List = QStringList;
 
-// The accounts list and its file. Nothing is lost: saves survive being killed at
+// The accounts list, its file and its sync through a folder at the iCloud Drive
+// path in the temporary HOME. Nothing is lost: saves survive being killed at
 // any moment, and the store survives its file being changed underneath it.
 class TestStore : public QObject {
     Q_OBJECT
@@ -23,10 +27,6 @@ private:
     QByteArray onDisk() const { return TestEnvironment::readFile(file()); }
     QList<Account> accountsOnDisk() const { return AccountsFile::decode(onDisk()).value_or(QList<Account>{}); }
     QStringList copiesAside() const { return QDir(base()).entryList({u"accounts.json.unreadable-*"_s}, QDir::Files); }
-    void write(const QList<Account>& accounts) const
-    {
-        TestEnvironment::writeFile(file(), AccountsFile::encode(accounts));
-    }
     static Account account(const QString& label, std::optional<double> lastOpened = std::nullopt)
     {
         Account a = TestAccounts::make(label);
@@ -41,29 +41,70 @@ private:
         return list;
     }
 
-    // store_saver's save n labels account n % count with n: a whole file from
-    // save M holds M-count+1 … M, each on its own account, and "init" where no
-    // save has reached yet.
+    // A whole file: every account, in its place, and nothing else.
     static bool isWhole(const QList<Account>& initial, const QByteArray& bytes)
     {
         const auto list = AccountsFile::decode(bytes);
-        const qsizetype count = initial.size();
-        if (!list || list->size() != count)
+        return list && std::equal(list->cbegin(), list->cend(), initial.cbegin(), initial.cend(),
+                                  [](const Account& a, const Account& b) { return a.id == b.id; });
+    }
+
+    static QString cloudFile() { return Store::cloudDir() + u"/accounts.json"_s; }
+    static QString placeholder() { return Store::cloudDir() + u"/.accounts.json.icloud"_s; }
+    static void write(const QString& file, const QList<Account>& accounts)
+    {
+        TestEnvironment::writeFile(file, AccountsFile::encode(accounts));
+    }
+    static void write(const QString& file, const QStringList& labels)
+    {
+        QList<Account> accounts;
+        for (const QString& label : labels)
+            accounts << account(label);
+        write(file, accounts);
+    }
+    static QStringList labelsIn(const QString& file)
+    {
+        const auto list = AccountsFile::decode(TestEnvironment::readFile(file));
+        return list ? labels(*list) : List{u"<unreadable>"_s};
+    }
+    // As a sync client does: a new file beside the old one, renamed over it.
+    static void replaceByRename(const QString& file, const QStringList& accounts)
+    {
+        write(file + u".incoming"_s, accounts);
+        QVERIFY(::rename(QFile::encodeName(file + u".incoming"_s), QFile::encodeName(file)) == 0);
+    }
+    // iCloud Drive with something in it, as a synced drive always has.
+    static void makeDrive() { TestEnvironment::writeFile(Store::cloudRoot() + u"/Documents/notes.txt"_s, "notes"); }
+
+    // As an rclone mount gives it: a file system of its own (here a tmpfs that
+    // keeps its content between mounts) mounted on the root.
+    static QString driveBacking() { return TestEnvironment::home() + u"/drive"_s; }
+    static bool isMountPoint(const QString& path) { return QProcess::execute("mountpoint", {"-q", path}) == 0; }
+    static bool mount(const QStringList& arguments) { return QProcess::execute("mount", arguments) == 0; }
+    static bool mountDrive()
+    {
+        QDir().mkpath(driveBacking());
+        QDir().mkpath(Store::cloudRoot());
+        if (!isMountPoint(driveBacking()) && !mount({"-t", "tmpfs", "none", driveBacking()}))
             return false;
-        qint64 last = -1;
-        for (const Account& account : *list)
-            last = std::max(last, account.label == "init" ? -1 : account.label.toLongLong());
-        for (qsizetype i = 0; i < count; ++i) {
-            const qint64 expected = last - ((last - i) % count + count) % count;
-            if (list->at(i).id != initial.at(i).id ||
-                list->at(i).label != (expected < 0 ? u"init"_s : QString::number(expected)))
-                return false;
-        }
-        return true;
+        return mount({"--bind", driveBacking(), Store::cloudRoot()});
     }
 
 private Q_SLOTS:
-    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QDir(TestEnvironment::home() + u"/Library"_s).removeRecursively();
+        QDir(driveBacking()).removeRecursively();
+        Settings::d().clear();
+    }
+    void cleanup()
+    {
+        for (const QString& path : {Store::cloudRoot(), driveBacking()}) {
+            while (isMountPoint(path))
+                QProcess::execute("umount", {path});
+        }
+    }
 
     void firstStartWritesNothingAndMakesThePrivateFolder()
     {
@@ -79,7 +120,7 @@ private Q_SLOTS:
     void anUnreadableFileKeepsTheListAndIsCopiedAsideOnce()
     {
         Account work = account("work", 100.5);
-        write({work});
+        write(file(), {work});
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
         const QByteArray original = onDisk();
@@ -98,10 +139,10 @@ private Q_SLOTS:
         store.save();
         QCOMPARE(copiesAside().size(), 1);
         QCOMPARE(TestEnvironment::readFile(base() + u'/' + copiesAside().first()), corrupt);
-        QCOMPARE(labels(accountsOnDisk()), (List{"work", "new"}));
+        QCOMPARE(labelsIn(file()), (List{"work", "new"}));
 
         work.label = "private";
-        write({work});
+        write(file(), {work});
         store.reload();
         QVERIFY(changed.count() == 1 && labels(store.accounts()) == List{"private"});
     }
@@ -111,19 +152,19 @@ private Q_SLOTS:
     void changesMadeOutsideSinceTheLastReadAreKept()
     {
         const Account a = account("a"), b = account("b");
-        write({a, b});
+        write(file(), {a, b});
         Store store(base()), other(base());
         other.markOpened(a);
         other.append(account("restored"));
         Account renamed = b;
         renamed.label = "b renamed";
         store.update(renamed);
-        QCOMPARE(labels(accountsOnDisk()), (List{"a", "b renamed", "restored"}));
+        QCOMPARE(labelsIn(file()), (List{"a", "b renamed", "restored"}));
         QCOMPARE(accountsOnDisk().first().lastOpened, other.accounts().first().lastOpened);
         other.append(account("later"));
         store.remove(a, false);
-        QCOMPARE(labels(accountsOnDisk()), (List{"b renamed", "restored", "later"}));
-        QCOMPARE(labels(store.accounts()), labels(accountsOnDisk()));
+        QCOMPARE(labelsIn(file()), (List{"b renamed", "restored", "later"}));
+        QCOMPARE(labels(store.accounts()), labelsIn(file()));
     }
 
     // Changes to records that are not there write nothing, not even a reformatted
@@ -131,7 +172,7 @@ private Q_SLOTS:
     void changesByIdAndRemoval()
     {
         const Account keep = account("keep"), drop = account("drop");
-        write({keep, drop});
+        write(file(), {keep, drop});
         const QByteArray handEdited = onDisk().replace("    ", "\t");
         TestEnvironment::writeFile(file(), handEdited);
         Store store(base());
@@ -172,7 +213,7 @@ private Q_SLOTS:
     void killedWhileSavingTheFileIsAlwaysWhole()
     {
         const QList<Account> initial = accounts(200);
-        write(initial);
+        write(file(), initial);
         QSet<qint64> sizes;
         for (int kill = 0; kill < 40; ++kill) {
             QProcess child;
@@ -209,7 +250,7 @@ private Q_SLOTS:
 
     void theFileChangedUnderneathTheStore()
     {
-        write(accounts(3));
+        write(file(), accounts(3));
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
         const QList<Account> replaced = accounts(2);
@@ -233,6 +274,167 @@ private Q_SLOTS:
         QDir(file()).removeRecursively();
         store.save(); // gone again: saving works once more
         QCOMPARE(accountsOnDisk(), replaced);
+    }
+    // Neither a missing root nor an empty folder where the drive would be
+    // mounted is iCloud Drive: nothing goes there. An empty drive mounted there is.
+    void onlyARealDriveIsICloudDrive()
+    {
+        write(file(), {"a"});
+        const QByteArray before = TestEnvironment::readFile(file());
+        Store store(base());
+        QSignalSpy changed(&store, &Store::accountsChanged);
+        QVERIFY(!store.enableSync());
+        QVERIFY(!Settings::iCloudSync() && !store.isWatching() && changed.isEmpty());
+        QCOMPARE(TestEnvironment::readFile(file()), before);
+        QVERIFY(!QFileInfo::exists(Store::cloudRoot()));
+
+        QDir().mkpath(Store::cloudRoot());
+        QVERIFY(!Store::cloudAvailable() && !store.enableSync());
+        Settings::setICloudSync(true);
+        store.append(account("b"));
+        Store(base()).reload();
+        QCOMPARE(labelsIn(file()), (List{"a", "b"}));
+        QVERIFY(QDir(Store::cloudRoot()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        Settings::setICloudSync(false);
+        if (geteuid() != 0 || !mount({"-t", "tmpfs", "none", Store::cloudRoot()}))
+            QSKIP("mounting needs root; the mount point case is not covered here");
+        QVERIFY(Store::cloudAvailable() && store.enableSync());
+        QCOMPARE(labelsIn(cloudFile()), (List{"a", "b"}));
+    }
+
+    // On: merged by id, the cloud's records win; off: the local file gets the
+    // list; on again: local-only records go last. Profiles stay local.
+    void switchingOnAndOffMergesById()
+    {
+        makeDrive();
+        Account b = account("B"), bLocal = b;
+        bLocal.label = "B-local";
+        write(cloudFile(), {account("A"), b});
+        write(file(), {bLocal, account("C")});
+        Store store(base());
+        QSignalSpy changed(&store, &Store::accountsChanged);
+        QVERIFY(store.enableSync());
+        QVERIFY(Settings::iCloudSync() && store.syncing() && store.isWatching());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(labels(store.accounts()), (List{"A", "B", "C"}));
+        QCOMPARE(labelsIn(cloudFile()), (List{"A", "B", "C"}));
+        QCOMPARE(labelsIn(file()), (List{"B-local", "C"}));
+        QVERIFY(store.profileDir(b.id).startsWith(base()));
+
+        store.disableSync();
+        QVERIFY(!Settings::iCloudSync() && !store.isWatching());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(labelsIn(file()), (List{"A", "B", "C"}));
+        store.append(account("new local"));
+        QFile::remove(cloudFile()); // no cloud file: the local list goes up as it is
+        QVERIFY(store.enableSync());
+        QCOMPARE(labelsIn(cloudFile()), (List{"A", "B", "C", "new local"}));
+    }
+
+    void everyUnreadableFileIsCopiedAsideBeforeItIsReplaced()
+    {
+        const QByteArray localGarbage(R"([{"id": 1}])"), cloudGarbage("{ this is not an accounts list");
+        TestEnvironment::writeFile(file(), localGarbage);
+        TestEnvironment::writeFile(cloudFile(), cloudGarbage);
+        Store store(base());
+        QVERIFY(store.enableSync());
+        store.disableSync();
+        for (const auto& [folder, garbage] :
+             {std::pair{Store::cloudDir(), cloudGarbage}, std::pair{base(), localGarbage}}) {
+            const QStringList copies = QDir(folder).entryList({u"accounts.json.unreadable-*"_s});
+            QCOMPARE(copies.size(), 1);
+            QCOMPARE(TestEnvironment::readFile(folder + u'/' + copies.first()), garbage);
+        }
+        QCOMPARE(labelsIn(file()), List{});
+    }
+
+    // A store started while syncing watches from the start; replacements by
+    // rename and writes in place arrive, a placeholder changes nothing, and the
+    // poll finds what a silent mount never reports.
+    void outsideChangesArriveWithoutUserAction()
+    {
+        Settings::setICloudSync(true);
+        write(cloudFile(), {"cloud"});
+        Store store(base());
+        QCOMPARE(labels(store.accounts()), List{"cloud"});
+        QSignalSpy changed(&store, &Store::accountsChanged);
+        replaceByRename(cloudFile(), {"one"});
+        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"one"}, 5000);
+        replaceByRename(cloudFile(), {"one", "two"});
+        QTRY_COMPARE_WITH_TIMEOUT(store.accounts().size(), 2, 5000);
+        write(cloudFile(), {"three"});
+        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"three"}, 5000);
+        QCOMPARE(changed.count(), 3);
+
+        QFile::remove(cloudFile());
+        TestEnvironment::writeFile(placeholder(), "placeholder");
+        QTest::qWait(300);
+        store.reload();
+        QCOMPARE(labels(store.accounts()), List{"three"});
+        QCOMPARE(changed.count(), 3);
+
+        store.setPollInterval(std::chrono::milliseconds(200));
+        for (QFileSystemWatcher* watcher : store.findChildren<QFileSystemWatcher*>())
+            watcher->blockSignals(true);
+        write(cloudFile(), {"polled"});
+        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"polled"}, 3000);
+    }
+
+    void theDriveGoingAndComingBackLosesNothing()
+    {
+        // Without root, the drive's folder is moved away and back instead.
+        const bool mounted = geteuid() == 0 && mountDrive();
+        const auto unmount = [&] {
+            return mounted ? QProcess::execute("umount", {Store::cloudRoot()}) == 0
+                           : QDir().rename(Store::cloudRoot(), driveBacking());
+        };
+        const auto remount = [&] { return mounted ? mountDrive() : QDir().rename(driveBacking(), Store::cloudRoot()); };
+        if (!mounted)
+            makeDrive();
+        write(file(), {"local"});
+        Store store(base());
+        store.setPollInterval(std::chrono::milliseconds(100));
+        QVERIFY(store.enableSync());
+        store.append(account("cloud only"));
+
+        QVERIFY(unmount()); // the local file takes every account in memory
+        QVERIFY(Settings::iCloudSync() && !store.syncing());
+        QTRY_COMPARE(labelsIn(file()), (List{"local", "cloud only"}));
+        store.append(account("while away"));
+        QCOMPARE(labelsIn(file()), (List{"local", "cloud only", "while away"}));
+
+        QVERIFY(remount()); // the cloud file takes what was added meanwhile
+        QTRY_COMPARE(labelsIn(cloudFile()), (List{"local", "cloud only", "while away"}));
+        QCOMPARE(labels(store.accounts()), (List{"local", "cloud only", "while away"}));
+        store.disableSync();
+        QCOMPARE(labelsIn(file()), (List{"local", "cloud only", "while away"}));
+    }
+
+    // A cloud file that is only a placeholder is waited for: switching on fails
+    // and writes nothing there, and a drive back with only the placeholder gets
+    // nothing written over it; once the file has arrived, the lists merge.
+    void aPlaceholderIsWaitedFor()
+    {
+        TestEnvironment::writeFile(placeholder(), "placeholder");
+        write(file(), {"local"});
+        Store store(base());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"not downloaded"_s));
+        QVERIFY(!store.enableSync() && !Settings::iCloudSync() && !QFileInfo::exists(cloudFile()));
+        write(cloudFile(), {"cloud"});
+        QVERIFY(store.enableSync());
+        const QByteArray cloudList = TestEnvironment::readFile(cloudFile());
+        QDir(TestEnvironment::home() + u"/Library"_s).removeRecursively();
+        store.append(account("while away"));
+        makeDrive();
+        TestEnvironment::writeFile(placeholder(), "placeholder");
+        store.reload();
+        store.append(account("still away"));
+        QVERIFY(!QFileInfo::exists(cloudFile()));
+        QCOMPARE(labelsIn(file()), (List{"local", "cloud", "while away", "still away"}));
+        TestEnvironment::writeFile(cloudFile(), cloudList); // the download arrived
+        QFile::remove(placeholder());
+        store.reload();
+        QCOMPARE(labelsIn(cloudFile()), (List{"cloud", "local", "while away", "still away"}));
     }
 };
 

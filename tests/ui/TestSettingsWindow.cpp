@@ -3,15 +3,27 @@
 #include "Contrast.h"
 #include "Feedback.h"
 #include "LoginItem.h"
+#include "PageViewController.h"
 #include "Settings.h"
 #include "SettingsWindowController.h"
+#include "SitePreset.h"
 #include "Store.h"
 #include "SwitchButton.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
+#include "WebFallbackWindow.h"
 #include "WidgetFinder.h"
 
-// The settings window and its General tab, through the widgets a person uses.
+#include <QLayout>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSysInfo>
+#include <QToolButton>
+
+using namespace WidgetFinder;
+
+// The settings window, its tabs and the add-account form, through the widgets a
+// person uses, with fake browsers on PATH.
 class TestSettingsWindow : public QObject {
     Q_OBJECT
 
@@ -19,21 +31,74 @@ private:
     const QString m_bin = TestEnvironment::home() + u"/bin"_s;
     const QString m_notSetUp = u"iCloud Drive is not set up on this computer. Mount it at ~/Library/Mobile "
                                "Documents/com~apple~CloudDocs, then reopen Settings."_s;
+    std::optional<Account> m_saved;
+    int m_cancels = 0;
+    std::unique_ptr<AddAccountForm> m_form;
 
-    SettingsWindowController& controller() { return SettingsWindowController::shared(); }
-    static SettingsWindow* window() { return SettingsWindowController::shared().window(); }
+    static SettingsWindowController& controller() { return SettingsWindowController::shared(); }
+    static SettingsWindow* window() { return controller().window(); }
+    static QWidget* page() { return controller().accountsPage()->content(); }
+    static QStringList storedLabels() { return TestAccounts::labels(Store::shared().accounts()); }
+    static const Account& first() { return Store::shared().accounts().first(); }
+    static QString profile(const Account& account) { return Store::shared().profileDir(account.id); }
+    static Account account(const QString& label) { return TestAccounts::make(label, "GitHub", "https://x.org"); }
+    static void store(const QList<Account>& accounts)
+    {
+        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
+        Store::shared().reload();
+    }
 
-    // Reopens the window on the General tab, which builds the page afresh.
-    QWidget* general()
+    // The General tab afresh: the window is reopened on it.
+    static QWidget* general()
     {
         if (window())
             window()->close();
         controller().show(0);
         return window()->page(0)->content();
     }
-    template <typename T> T* control(const QString& row)
+    template <typename T> static T* control(const QString& row) { return in<T>(WidgetFinder::row(general(), row)); }
+
+    // The Accounts tab built from these accounts.
+    static QWidget* showAccounts(const QList<Account>& accounts)
     {
-        return WidgetFinder::in<T>(WidgetFinder::row(general(), row));
+        store(accounts);
+        controller().show(1);
+        controller().accountsPage()->rebuild(true);
+        return page();
+    }
+    // An item of the row's action menu or of its submenus.
+    static QAction* action(const QString& rowTitle, const QString& title)
+    {
+        const auto items = WidgetFinder::row(page(), rowTitle)
+                               ->findChild<QToolButton*>(u"actions"_s)
+                               ->menu()
+                               ->findChildren<QAction*>();
+        const auto found =
+            std::find_if(items.cbegin(), items.cend(), [&](QAction* item) { return item->text() == title; });
+        return found == items.cend() ? nullptr : *found;
+    }
+    // The colour dot stands before the row's text.
+    static bool hasDot(const QString& rowTitle)
+    {
+        auto* text = WidgetFinder::row(page(), rowTitle)->layout()->itemAt(0)->widget();
+        const auto* image = text->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+        return image && !image->pixmap().isNull();
+    }
+
+    // The add-account form on its own, filled in and saved.
+    AddAccountForm& form()
+    {
+        m_saved.reset();
+        m_form = std::make_unique<AddAccountForm>([this](const Account& a) { m_saved = a; }, [this] { ++m_cancels; });
+        return *m_form;
+    }
+    std::optional<Account> save(const QString& site, const QString& label, const QString& url)
+    {
+        form().siteField()->setText(site);
+        m_form->labelField()->setText(label);
+        m_form->urlField()->setText(url);
+        m_form->saveTapped();
+        return m_saved;
     }
 
 private Q_SLOTS:
@@ -45,44 +110,29 @@ private Q_SLOTS:
         QDir().mkpath(m_bin);
         qputenv("PATH", m_bin.toUtf8());
     }
+    void cleanup() { m_form.reset(); }
 
-    void theWindowIsBuiltOnceAndKeepsItsTab()
-    {
-        controller().show(2);
-        SettingsWindow* first = window();
-        first->close();
-        controller().show();
-        QVERIFY(window() == first && first->isVisible() && first->currentTab() == 2);
-        QVERIFY(!first->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-        QCOMPARE(first->minimumSize(), first->maximumSize()); // sized by its page, not by hand
-    }
-
-    void browserChoiceSwitchesAndFlags()
+    void generalTabChoicesAreKept()
     {
         QCOMPARE(control<SelectView>(u"Default browser"_s)->items(), QStringList{"Automatic"});
         TestEnvironment::makeFakeBrowsers({"chromium", "vivaldi"}, m_bin);
         Settings::setDefaultBrowser(u"Brave Browser"_s); // not installed: shown as Automatic, kept
         SelectView* select = control<SelectView>(u"Default browser"_s);
-        QCOMPARE(select->items(), (QStringList{"Automatic", "Chromium", "Vivaldi"}));
-        QVERIFY(select->selected() == "Automatic" && Settings::defaultBrowser() == u"Brave Browser"_s);
-        WidgetFinder::choose(select, "Vivaldi");
+        QVERIFY(select->items() == (QStringList{"Automatic", "Chromium", "Vivaldi"}) &&
+                select->selected() == "Automatic");
+        QCOMPARE(Settings::defaultBrowser(), u"Brave Browser"_s);
+        choose(select, "Vivaldi");
         QCOMPARE(Settings::defaultBrowser(), u"Vivaldi"_s);
-        WidgetFinder::choose(select, "Automatic");
+        choose(select, "Automatic");
         QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
 
         control<SwitchButton>(u"Incognito"_s)->click();
-        QVERIFY(Settings::incognito());
         QLineEdit* flags = control<QLineEdit>(u"Extra browser flags"_s);
         QTest::keyClicks(flags, u"--a"_s);
-        QCOMPARE(Settings::extraArgs(), "--a");
-        flags->selectAll();
-        QTest::keyClick(flags, Qt::Key_Backspace);
-        QVERIFY(Settings::d().contains(Settings::extraArgsKey) && Settings::extraArgs().isEmpty());
-
+        QVERIFY(Settings::incognito() && Settings::extraArgs() == "--a");
         // Offscreen there is neither an X11 grab nor a portal: nothing to switch on.
         QVERIFY(!control<SwitchButton>(u"Quick-switch shortcut"_s)->isEnabled());
-        QVERIFY(
-            WidgetFinder::label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
+        QVERIFY(label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
     }
 
     // Subtitles and footnotes, measured in the pixels of the window, on a light
@@ -103,8 +153,8 @@ private Q_SLOTS:
             QApplication::setPalette(palette);
             QTest::qWait(50);
             for (const QString& text : {u"Accounts list only"_s, m_notSetUp}) {
-                QLabel* label = WidgetFinder::label(window()->page(0)->content(), text);
-                const QImage shot = window()->grab(QRect(label->mapTo(window(), QPoint()), label->size())).toImage();
+                QLabel* shown = label(window()->page(0)->content(), text);
+                const QImage shot = window()->grab(QRect(shown->mapTo(window(), QPoint()), shown->size())).toImage();
                 const double best = contrastIn(shot, shot.pixelColor(0, 0), 4.5).second;
                 QVERIFY2(best >= 4.5, qPrintable(u"%1: %2:1"_s.arg(text).arg(best)));
             }
@@ -112,6 +162,8 @@ private Q_SLOTS:
         QApplication::setPalette(light);
     }
 
+    // Tabs by key; Tab reaches the browser select and Space opens it; Escape
+    // and Ctrl+W close the window, which opens again as it was.
     void theKeyboardReachesEverything()
     {
         controller().show(0);
@@ -123,31 +175,21 @@ private Q_SLOTS:
             QTest::keyClick(window(), keys.key(), keys.keyboardModifiers());
             QCOMPARE(window()->currentTab(), tab);
         }
-        // Tab reaches the browser select, and Space opens it.
+        SettingsWindow* opened = window();
+        for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::ControlModifier | Qt::Key_W}) {
+            QTest::keyClick(window(), keys.key(), keys.keyboardModifiers());
+            QTRY_VERIFY(!window()->isVisible());
+            controller().show();
+            QVERIFY(QTest::qWaitForWindowActive(window()) && window() == opened && window()->currentTab() == 2);
+        }
         auto* select = general()->findChild<SelectView*>();
         QVERIFY(QTest::qWaitForWindowActive(window()));
         for (int i = 0; i < 30 && QApplication::focusWidget() != select; ++i)
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), select);
         QTest::keyClick(select, Qt::Key_Space);
-        QTRY_VERIFY(select->findChild<QMenu*>() && select->findChild<QMenu*>()->isVisible());
-        select->findChild<QMenu*>()->close();
-
-        // The keypad's Enter saves the add form as Return does.
-        TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        controller().addAccount();
-        controller().addForm()->labelField()->setText(u"keypad"_s);
-        QTRY_VERIFY(controller().addForm()->labelField()->isVisible());
-        QTest::keyClick(controller().addForm()->labelField(), Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(!controller().addForm() && Store::shared().accounts().last().label == "keypad");
-
-        // Escape and Ctrl+W close the window.
-        for (const QKeyCombination keys : {QKeyCombination(Qt::Key_Escape), Qt::ControlModifier | Qt::Key_W}) {
-            controller().show(0);
-            QVERIFY(QTest::qWaitForWindowActive(window()));
-            QTest::keyClick(window(), keys.key(), keys.keyboardModifiers());
-            QTRY_VERIFY(!window()->isVisible());
-        }
+        QTRY_VERIFY(select->menu() && select->menu()->isVisible());
+        select->menu()->close();
     }
 
     void syncSwitchFollowsICloudDrive()
@@ -156,12 +198,10 @@ private Q_SLOTS:
         Settings::setICloudSync(true);
         QDir().mkpath(Store::cloudRoot()); // where the drive would be mounted, with nothing mounted
         SwitchButton* sync = control<SwitchButton>(u"Sync with iCloud Drive"_s);
-        QVERIFY(!sync->isEnabled() && !sync->isChecked() && WidgetFinder::label(general(), m_notSetUp));
-
+        QVERIFY(!sync->isEnabled() && !sync->isChecked() && label(general(), m_notSetUp));
         Settings::setICloudSync(false);
         mountDrive();
         sync = control<SwitchButton>(u"Sync with iCloud Drive"_s);
-        QVERIFY(sync->isEnabled());
         // iCloud Drive goes away while the page is shown: the store refuses.
         QDir(TestEnvironment::home() + u"/Library"_s).removeRecursively();
         const int beeps = Feedback::beepCount();
@@ -191,14 +231,198 @@ private Q_SLOTS:
         QFile::remove(autostart);
     }
 
-    void aChangedAccountsFileRebuildsTheAccountsPage()
+    // Rows show label, site and last opening, and a dot only with a colour; the
+    // colour menu marks the current one, with no empty boxes; a changed file
+    // rebuilds the page by itself.
+    void accountRows()
     {
-        controller().show(1);
-        QWidget* before = controller().accountsPage()->content();
-        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode({TestAccounts::make(u"afar"_s)}));
-        Store::shared().reload();
-        QVERIFY(controller().accountsPage()->content() != before);
-        QVERIFY(WidgetFinder::label(controller().accountsPage()->content(), u"afar"_s));
+        QWidget* empty = showAccounts({});
+        QVERIFY(WidgetFinder::row(empty, u"No accounts yet"_s) && button(empty, u"Add account\u2026"_s));
+        Account opened = account(u"opened"_s), gone = account(u"gone"_s);
+        opened.color = "Blue";
+        opened.lastOpened = Account::nowReferenceSeconds() - 300;
+        gone.browser = "Vivaldi"; // not installed: shown as Default
+        store({gone, opened});
+        QTRY_VERIFY(label(page(), u"GitHub \u00B7 never opened"_s) && page() != empty);
+        QVERIFY(label(page(), u"GitHub \u00B7 opened 5 min. ago"_s));
+        QVERIFY(!hasDot("gone") && hasDot("opened"));
+        QVERIFY(action("gone", "None")->isChecked() && !action("gone", "Blue")->isCheckable());
+        QVERIFY(action("opened", "Blue")->isChecked() && !action("opened", "Blue")->icon().isNull());
+
+        auto* select = in<SelectView>(WidgetFinder::row(page(), u"gone"_s));
+        QVERIFY(select->items() == QStringList{"Default"} && select->selected() == "Default");
+        QCOMPARE(first().browser, u"Vivaldi"_s);
+        choose(select, "Default");
+        QVERIFY(!first().browser);
+    }
+
+    void renameAndRecolour()
+    {
+        showAccounts({account(u"work"_s)});
+        for (const auto& [answer, typed, stored] : {std::tuple{"Save", "", "work"}, // empty text is ignored
+                                                    {"Cancel", "other", "work"},
+                                                    {"Save", " job ", " job "}}) {
+            answerNextAlert(answer, typed);
+            action(storedLabels().first(), u"Rename\u2026"_s)->trigger();
+            QCOMPARE(storedLabels(), QStringList{stored});
+        }
+        action(" job ", "Green")->trigger();
+        QCOMPARE(first().color, u"Green"_s);
+        action(" job ", "None")->trigger();
+        QVERIFY(!first().color);
+    }
+
+    void removeKeepsOrDeletesTheSession()
+    {
+        const Account keep = account(u"keep"_s), drop = account(u"drop"_s);
+        showAccounts({keep, drop});
+        QDir().mkpath(profile(keep));
+        QDir().mkpath(profile(drop));
+        for (const char* answer : {"Cancel", "Remove, keep session"}) {
+            answerNextAlert(answer);
+            action("keep", u"Remove\u2026"_s)->trigger();
+        }
+        QVERIFY(storedLabels() == QStringList{"drop"} && QFileInfo::exists(profile(keep)));
+
+        // A browser still running on the profile would write the session back:
+        // nothing is removed until its windows are closed.
+        const QString lock = profile(drop) + u"/SingletonLock"_s;
+        QVERIFY(
+            QFile::link(QSysInfo::machineHostName() + '-' + QString::number(QCoreApplication::applicationPid()), lock));
+        for (const char* answer : {"Remove & delete session", "OK"})
+            answerNextAlert(answer);
+        action("drop", u"Remove\u2026"_s)->trigger();
+        QVERIFY(storedLabels() == QStringList{"drop"} && QFileInfo::exists(profile(drop)));
+
+        // Once it has gone, the profile and the in-app web data go with the account.
+        QVERIFY(QFile::remove(lock));
+        QDir().mkpath(WebFallbackWindow::dataDir(drop.id) + u"/Cookies"_s);
+        QDir().mkpath(WebFallbackWindow::engineDir(drop.id));
+        answerNextAlert(u"Remove & delete session"_s);
+        action("drop", u"Remove\u2026"_s)->trigger();
+        QVERIFY(storedLabels().isEmpty() && !QFileInfo::exists(profile(drop)));
+        QTRY_VERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(drop.id)));
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(drop.id)));
+    }
+
+    void rowsBuiltBeforeTheListChangedActOnTheRightAccount()
+    {
+        const Account gone = account(u"gone"_s);
+        showAccounts({gone, account(u"second"_s)});
+        QAction* renameSecond = action("second", u"Rename\u2026"_s);
+        QAction* removeGone = action("gone", u"Remove\u2026"_s);
+        Store::shared().remove(gone, false); // from the tray menu: the page is not rebuilt for that
+        answerNextAlert(u"Save"_s, u"renamed"_s);
+        renameSecond->trigger();
+        bool asked = false;
+        answerNextAlert(u"Remove & delete session"_s, QString(), &asked);
+        removeGone->trigger(); // its account is gone: nothing happens, nothing is asked
+        QTest::qWait(100);
+        QVERIFY(!asked && storedLabels() == QStringList{"renamed"});
+        QApplication::closeAllWindows();
+    }
+
+    void addingAnAccountAppendsShowsTheListAndOpensIt()
+    {
+        TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
+        showAccounts({account(u"existing"_s)});
+        for (const bool saving : {true, false}) {
+            controller().addAccount();
+            QTRY_COMPARE(QApplication::focusWidget(), controller().addForm()->labelField());
+            controller().addForm()->labelField()->setText(u"work"_s);
+            saving ? controller().addForm()->saveTapped() : controller().addForm()->cancelTapped();
+            QVERIFY(!controller().addForm() && label(page(), u"existing"_s));
+            QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
+        }
+        QVERIFY(Store::shared().accounts().last().lastOpened);
+        QCOMPARE(TestEnvironment::recordedArguments(m_bin + u"/chromium"_s).value(3), "https://claude.ai/login");
+    }
+
+    // With many accounts the window stays on the screen and its column scrolls
+    // to the last row and the "Add account…" button.
+    void aLongListScrollsInsideTheScreen()
+    {
+        QList<Account> many;
+        for (int i = 0; i < 30; ++i)
+            many << account(u"account %1"_s.arg(i));
+        showAccounts(many);
+        const int screen = window()->screen()->availableGeometry().height();
+        QVERIFY(page()->height() > screen && window()->frameGeometry().height() <= screen);
+        QAbstractButton* add = button(page(), u"Add account\u2026"_s);
+        controller().accountsPage()->findChild<QScrollArea*>()->ensureWidgetVisible(add);
+        QVERIFY(!add->visibleRegion().isEmpty());
+        showAccounts({});
+    }
+
+    // A new form shows the first preset; another preset overwrites site and URL
+    // only; "Custom" leaves a bare scheme, which only beeps.
+    void presetsFillSiteAndUrl()
+    {
+        qputenv("PATH", TestEnvironment::makeFakeBrowsers({"chromium"}).toUtf8());
+        AddAccountForm& f = form();
+        QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "Claude " + SitePreset::all().first().loginUrl);
+        f.labelField()->setText(u"perso"_s);
+        choose(f.browserPicker(), "Chromium");
+        choose(f.colorPicker(), "Blue");
+        choose(f.sitePicker(), "GitHub");
+        QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "GitHub " + SitePreset::all().at(2).loginUrl);
+        f.saveTapped();
+        QVERIFY(m_saved->label == "perso" && m_saved->browser == u"Chromium"_s && m_saved->color == u"Blue"_s);
+        choose(form().sitePicker(), "Custom");
+        m_form->labelField()->setText(u"work"_s);
+        QCOMPARE(m_form->siteField()->text() + ' ' + m_form->urlField()->text(), " https://");
+        const int beeps = Feedback::beepCount();
+        m_form->saveTapped();
+        QVERIFY(!m_saved && Feedback::beepCount() == beeps + 1);
+    }
+
+    void validationAndCompletion()
+    {
+        // Site, label, URL as typed, and the URL saved (null: only a beep, the text stays).
+        const QList<std::array<QString, 4>> cases{
+            {"Site", "work", "example.org/login", "https://example.org/login"},
+            {"Site", "work", " \tftp://files.example.org  ", "ftp://files.example.org"},
+            {"Site", "work", "example.org/?next=https://x", QString()},
+            {"Site", "work", "https://", QString()},
+            {"Site", "work", "exa mple.org", QString()},
+            {"Site", " \t ", "https://example.org", QString()},
+            {u"\u00A0"_s, "work", "https://example.org", QString()}};
+        for (const auto& [site, label, url, savedUrl] : cases) {
+            const int beeps = Feedback::beepCount();
+            const auto saved = save(site, label, url);
+            QCOMPARE(saved ? saved->url : m_form->urlField()->text(), saved ? savedUrl : url);
+            QVERIFY(Feedback::beepCount() == beeps + (saved ? 0 : 1) && saved.has_value() == !savedUrl.isNull());
+        }
+        // Trimming takes space separators and tabs, not line breaks.
+        QCOMPARE(AddAccountForm::trimmed(u"\u00A0\t work \u2003"_s) + AddAccountForm::trimmed(u" b\n"_s), "workb\n");
+        const auto saved = save(u"  Git Hub\t"_s, u"\twork "_s, u"github.com"_s);
+        QVERIFY(saved->siteName == "Git Hub" && saved->label == "work" && !saved->browser && !saved->color);
+        // Browsers are looked for when a form is made.
+        qputenv("PATH", TestEnvironment::makeFakeBrowsers({"vivaldi"}, TestEnvironment::home() + u"/later"_s).toUtf8());
+        QCOMPARE(m_form->browserPicker()->items(), QStringList{"Default"});
+        QCOMPARE(form().browserPicker()->items(), (QStringList{"Default", "Vivaldi"}));
+    }
+
+    // Escape cancels, Return and the keypad's Enter save, through the window as
+    // the platform delivers keys; the same controls survive a rebuild of the page.
+    void returnSavesAndEscapeCancels()
+    {
+        AddAccountForm& f = form();
+        PageViewController formPage([&] { return f.sections(); });
+        formPage.show();
+        QVERIFY(QTest::qWaitForWindowActive(&formPage));
+        f.labelField()->setFocus();
+        QTest::keyClicks(f.labelField(), u"work"_s);
+        QTest::keyClick(formPage.windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(m_cancels == 1 && !m_saved);
+        for (const auto modifier : {Qt::NoModifier, Qt::KeypadModifier}) {
+            m_saved.reset();
+            QTest::keyClick(formPage.windowHandle(), modifier ? Qt::Key_Enter : Qt::Key_Return, modifier);
+            QTRY_COMPARE(m_saved.value_or(Account{}).label, "work");
+        }
+        formPage.rebuild(false);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(f.labelField()->text() == "work" && formPage.content()->isAncestorOf(f.labelField()));
     }
 };
 

@@ -1,6 +1,5 @@
 #include "CardView.h"
 #include "ElidedLabel.h"
-#include "PageViewController.h"
 #include "RelativeDate.h"
 #include "RoundBadge.h"
 #include "SelectView.h"
@@ -8,20 +7,10 @@
 #include "TestEnvironment.h"
 #include "UI.h"
 
-#include <QBoxLayout>
-
 class TestToolkit : public QObject {
     Q_OBJECT
 
 private:
-    static QList<QWidget*> rows(int count)
-    {
-        QList<QWidget*> list;
-        for (int i = 0; i < count; ++i)
-            list << UI::row(u"Row %1"_s.arg(i));
-        return list;
-    }
-
     // Pixels further than the tolerance from the colour.
     static int pixelsAwayFrom(const QImage& image, const QColor& from, int tolerance)
     {
@@ -87,27 +76,6 @@ private Q_SLOTS:
             QVERIFY(!action->isChecked());
     }
 
-    void pagesResizeTheWindowOnlyWhenAsked()
-    {
-        int rowCount = 1;
-        QWidget window;
-        auto* layout = new QVBoxLayout(&window);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->setSizeConstraint(QLayout::SetNoConstraint);
-        auto* page = new PageViewController([&] { return QList<QWidget*>{UI::card(rows(rowCount))}; });
-        layout->addWidget(page);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        page->rebuild(true);
-        const QSize fitted = window.size();
-        rowCount = 6;
-        page->rebuild(false);
-        QCoreApplication::processEvents();
-        QCOMPARE(window.size(), fitted);
-        page->rebuild(true);
-        QVERIFY(window.height() > fitted.height());
-    }
-
     // A disabled switch shows its track, the keyboard's focus shows as a ring,
     // every control carries its row's name, and fills follow the palette.
     void switchesShowTheirStateAndAreNamed()
@@ -145,8 +113,11 @@ private Q_SLOTS:
     void relativeDates()
     {
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        for (const auto& [seconds, text] : {std::pair{-86400, "1 day ago"}, {-3 * 86400 - 5, "3 days ago"},
-                                            {-300, "5 min. ago"}, {0, "now"}, {2 * 3600, "in 2 hr."}})
+        for (const auto& [seconds, text] : {std::pair{-86400, "1 day ago"},
+                                            {-3 * 86400 - 5, "3 days ago"},
+                                            {-300, "5 min. ago"},
+                                            {0, "now"},
+                                            {2 * 3600, "in 2 hr."}})
             QCOMPARE(RelativeDate::shortText(now.addSecs(seconds), now), QString::fromLatin1(text));
     }
 
