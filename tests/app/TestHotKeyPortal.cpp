@@ -1,5 +1,4 @@
 #include "HotKey.h"
-#include "PrivateSessionBus.h"
 #include "TestEnvironment.h"
 #include "portal/PortalHotKeyBackend.h"
 
@@ -11,7 +10,7 @@ class TestHotKeyPortal : public QObject {
 
 private:
     static constexpr int patience = 15000;
-    PrivateSessionBus m_bus;
+    QProcess m_bus;
     QProcess m_desktop, m_portal;
     QByteArray m_said;
 
@@ -23,7 +22,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(m_bus.isRunning());
+        QVERIFY(TestEnvironment::startSessionBus(m_bus));
         const QString portals = TestEnvironment::home() + u"/portals"_s;
         TestEnvironment::writeFile(portals + u"/corvalinktest.portal"_s,
                                    "[portal]\nDBusName=org.freedesktop.impl.portal.desktop.corvalinktest\n"

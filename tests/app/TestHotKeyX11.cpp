@@ -14,7 +14,7 @@ class TestHotKeyX11 : public QObject {
     Q_OBJECT
 
 private:
-    HotKey* m_hotKey = nullptr;
+    std::unique_ptr<HotKey> m_hotKey = std::make_unique<HotKey>(makeHotKeyBackend());
     int m_runs = 0;
 
     static void run(const QString& program, const QStringList& arguments)
@@ -25,13 +25,10 @@ private:
 
     static bool generalTabSays(const QString& text)
     {
-        GeneralTab tab(u"Automatic"_s, {});
-        bool found = false;
-        for (QWidget* section : tab.sections()) {
-            found = found || WidgetFinder::label(section, text);
-            delete section;
-        }
-        return found;
+        QWidget page;
+        for (QWidget* section : GeneralTab(u"Automatic"_s, {}).sections())
+            section->setParent(&page);
+        return WidgetFinder::label(&page, text);
     }
 
     // Presses, then gives the X server and the event loop time to deliver.
@@ -47,14 +44,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         QCOMPARE(QGuiApplication::platformName(), "xcb");
-        m_hotKey = new HotKey(makeHotKeyBackend());
         m_hotKey->action = [this] {
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             ++m_runs;
         };
     }
-
-    void cleanupTestCase() { delete m_hotKey; }
 
     void controlAltSRunsTheActionOnce()
     {

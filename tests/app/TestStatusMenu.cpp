@@ -3,6 +3,8 @@
 #include "AppDelegate.h"
 #include "Contrast.h"
 #include "HotKey.h"
+#include "LoginItem.h"
+#include "Settings.h"
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
@@ -15,7 +17,8 @@
 using Kind = MenuEntry::Kind;
 using TestAccounts::labels;
 
-// What the status menu holds, and what its actions do to the store.
+// What the status menu holds and what its actions do to the store; the
+// preferences and the start-at-login entry.
 class TestStatusMenu : public QObject {
     Q_OBJECT
 
@@ -44,6 +47,8 @@ private:
         TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
         Store::shared().reload();
     }
+
+    static QString configFile() { return qEnvironmentVariable("XDG_CONFIG_HOME") + u"/Corvalink/Corvalink.conf"_s; }
 
 private Q_SLOTS:
     // Sites in code-point order of their NFC form, accounts by last opening then
@@ -153,18 +158,79 @@ private Q_SLOTS:
             QTest::keyClick(switcher->searchField(), key);
         QCOMPARE(TestEnvironment::recordedArguments(bin + u"/chromium"_s).last(), perso.url);
         QTRY_VERIFY(!delegate.switcher());
-        QVERIFY(Store::shared().accounts().at(1).lastOpened);
+    }
+    // Fresh values; "Automatic" removes the key; empty flags stay stored.
+    void freshValuesAndRemovedKeys()
+    {
+        Settings::d().clear();
+        QVERIFY(Settings::hotkeyEnabled() && !LoginItem::isEnabled());
+        QVERIFY(!Settings::iCloudSync() && !Settings::incognito() && !Settings::defaultBrowser());
+        Settings::setDefaultBrowser(u"Brave Browser"_s);
+        Settings::setDefaultBrowser(std::nullopt);
+        QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
+        Settings::setExtraArgs(QString());
+        QVERIFY(Settings::d().contains(Settings::extraArgsKey) && Settings::extraArgs().isEmpty());
+    }
 
-        // Escape, or turning to another window, closes it.
-        delegate.popUpMenu();
-        QTest::keyClick(delegate.switcher()->searchField(), Qt::Key_Escape);
-        QTRY_VERIFY(!delegate.switcher());
-        delegate.popUpMenu();
-        QTRY_VERIFY(delegate.switcher()->isActiveWindow());
-        QWidget other;
-        other.show();
-        other.activateWindow();
-        QTRY_VERIFY(!delegate.switcher());
+    // Only a real boolean false switches the shortcut off.
+    void shortcutFlagWrittenByAnotherTool()
+    {
+        const QList<std::pair<QByteArray, bool>> lines{{"false", false}, {"true", true},  {"yes", true}, {"no", true},
+                                                       {"0", true},      {"FALSE", true}, {"", true}};
+        for (const auto& [value, armed] : lines) {
+            Settings::d().clear();
+            Settings::d().sync();
+            TestEnvironment::writeFile(configFile(), "[General]\nhotkeyEnabled=" + value + "\n");
+            Settings::d().sync();
+            QVERIFY2(Settings::hotkeyEnabled() == armed, value.constData());
+        }
+        Settings::d().setValue(Settings::hotkeyEnabledKey, 0); // a number in memory is no boolean either
+        QVERIFY(Settings::hotkeyEnabled());
+        Settings::d().setValue(Settings::hotkeyEnabledKey, false);
+        QVERIFY(!Settings::hotkeyEnabled());
+    }
+
+    // The entry starts this very program, and goes when switched off.
+    void autostartEntryOnAndOff()
+    {
+        LoginItem::setLaunchAtLogin(true);
+        QVERIFY(LoginItem::isEnabled() && LoginItem::entryPath().endsWith(u"/autostart/corvalink.desktop"_s));
+        const QString entry = QString::fromUtf8(TestEnvironment::readFile(LoginItem::entryPath()));
+        QVERIFY(entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
+        LoginItem::setLaunchAtLogin(false);
+        QVERIFY(!QFileInfo::exists(LoginItem::entryPath()) && !LoginItem::isEnabled());
+    }
+
+    void switchedOffOrForeignEntriesAreNotEnabled()
+    {
+        for (const char* off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"}) {
+            LoginItem::setLaunchAtLogin(true);
+            TestEnvironment::writeFile(LoginItem::entryPath(), TestEnvironment::readFile(LoginItem::entryPath()) + off);
+            QVERIFY2(!LoginItem::isEnabled(), off);
+        }
+        // Someone else's entry of the same name is neither ours to report, nor to
+        // delete, nor to overwrite.
+        const QByteArray foreign("[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");
+        TestEnvironment::writeFile(LoginItem::entryPath(), foreign);
+        QVERIFY(!LoginItem::isEnabled());
+        LoginItem::setLaunchAtLogin(false);
+        QCOMPARE(TestEnvironment::readFile(LoginItem::entryPath()), foreign);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^Launch at login failed: .+own entry"_s));
+        LoginItem::setLaunchAtLogin(true);
+        QCOMPARE(TestEnvironment::readFile(LoginItem::entryPath()), foreign);
+        QVERIFY(!LoginItem::isEnabled());
+        QFile::remove(LoginItem::entryPath());
+    }
+
+    void execIsQuotedForTheDesktopEntryFormat()
+    {
+        const QList<std::pair<QString, QString>> cases{{"/usr/bin/corvalink", "\"/usr/bin/corvalink\""},
+                                                       {"/opt/my apps/corvalink", "\"/opt/my apps/corvalink\""},
+                                                       {"/x/a\"b$c", "\"/x/a\\\\\"b\\\\$c\""},
+                                                       {"/x/a\\b", "\"/x/a\\\\\\\\b\""},
+                                                       {"/x/100%", "\"/x/100%%\""}};
+        for (const auto& [path, exec] : cases)
+            QCOMPARE(LoginItem::quotedExec(path), exec);
     }
 };
 

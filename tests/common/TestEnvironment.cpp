@@ -81,4 +81,10 @@ QStringList recordedArguments(const QString& executable, int timeoutMs)
     return text.split(u'\n');
 }
 
+bool startSessionBus(QProcess& daemon)
+{
+    daemon.start(u"dbus-daemon"_s, {"--session", "--nofork", "--print-address"});
+    return daemon.waitForReadyRead(10000) && qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
+}
+
 } // namespace TestEnvironment

@@ -34,6 +34,10 @@ QString makeFakeBrowsers(const QStringList& executables, const QString& folder =
 // timeout); the files are removed so the next start records afresh.
 QStringList recordedArguments(const QString& executable, int timeoutMs = 5000);
 
+// Starts a D-Bus session bus of the test's own, for the tray hosts and portals a
+// test plays or starts, and points this process and its children at it.
+bool startSessionBus(QProcess& daemon);
+
 } // namespace TestEnvironment
 
 #define CORVALINK_TEST_MAIN(TestClass)                                                                                 \

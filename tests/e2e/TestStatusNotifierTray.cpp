@@ -1,5 +1,4 @@
 #include "AppDriver.h"
-#include "PrivateSessionBus.h"
 #include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "XDoTool.h"
@@ -33,7 +32,7 @@ class TestStatusNotifierTray : public QObject {
 
 private:
     static constexpr int patience = 20000;
-    PrivateSessionBus m_bus;
+    QProcess m_bus;
     AppDriver m_driver;
     std::unique_ptr<QProcess> m_app;
     FakeWatcher m_watcher;
@@ -78,7 +77,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         DBusMenuTypes::registerAll();
-        QVERIFY(m_bus.isRunning() && QDBusConnection::sessionBus().isConnected());
+        QVERIFY(TestEnvironment::startSessionBus(m_bus) && QDBusConnection::sessionBus().isConnected());
+        m_driver.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
         AppDriver::writeAccounts({m_work, m_perso, TestAccounts::make("R&D_team", "Claude")});
         m_app.reset(m_driver.start());
     }
@@ -93,7 +93,6 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_watcher.items.size(), 1, patience);
         QDBusInterface item(m_watcher.items.first(), u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s);
         QVERIFY(item.property("ItemIsMenu").toBool()); // a left click shows the host's menu
-        QCOMPARE(item.property("Title").toString(), u"Corvalink"_s);
         QCOMPARE(item.property("Menu").value<QDBusObjectPath>().path(), u"/MenuBar"_s);
     }
 

@@ -62,6 +62,12 @@ private:
             accounts << account(label);
         write(file, accounts);
     }
+    // What the store holds, then the local file, then the cloud file ("-" when there is none).
+    QString state(const Store& store) const
+    {
+        const QString cloud = QFileInfo::exists(cloudFile()) ? labelsIn(cloudFile()).join(u',') : u"-"_s;
+        return labels(store.accounts()).join(u',') + " | " + labelsIn(file()).join(u',') + " | " + cloud;
+    }
     static QStringList labelsIn(const QString& file)
     {
         const auto list = AccountsFile::decode(TestEnvironment::readFile(file));
@@ -190,12 +196,10 @@ private Q_SLOTS:
         TestEnvironment::writeFile(file(), handEdited);
         store.remove(account("stranger"), true); // no profile folder is no error
         QCOMPARE(onDisk(), AccountsFile::encode(store.accounts()));
-        for (const Account& a : {keep, drop})
-            QDir().mkpath(store.profileDir(a.id) + u"/Default"_s);
+        QDir().mkpath(store.profileDir(drop.id) + u"/Default"_s);
         store.remove(keep, false);
         store.remove(drop, true);
-        QVERIFY(QFileInfo::exists(store.profileDir(keep.id)) && !QFileInfo::exists(store.profileDir(drop.id)));
-        QVERIFY(store.accounts().isEmpty() && accountsOnDisk().isEmpty());
+        QVERIFY(!QFileInfo::exists(store.profileDir(drop.id)) && accountsOnDisk().isEmpty());
     }
 
     void accountOrder()
@@ -283,27 +287,24 @@ private Q_SLOTS:
         const QByteArray before = TestEnvironment::readFile(file());
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
-        QVERIFY(!store.enableSync());
-        QVERIFY(!Settings::iCloudSync() && !store.isWatching() && changed.isEmpty());
-        QCOMPARE(TestEnvironment::readFile(file()), before);
-        QVERIFY(!QFileInfo::exists(Store::cloudRoot()));
-
+        QVERIFY(!store.enableSync() && !Settings::iCloudSync() && !store.isWatching() && changed.isEmpty());
+        QVERIFY(TestEnvironment::readFile(file()) == before && !QFileInfo::exists(Store::cloudRoot()));
         QDir().mkpath(Store::cloudRoot());
         QVERIFY(!Store::cloudAvailable() && !store.enableSync());
         Settings::setICloudSync(true);
         store.append(account("b"));
         Store(base()).reload();
-        QCOMPARE(labelsIn(file()), (List{"a", "b"}));
+        QCOMPARE(state(store), "a,b | a,b | -");
         QVERIFY(QDir(Store::cloudRoot()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         Settings::setICloudSync(false);
         if (geteuid() != 0 || !mount({"-t", "tmpfs", "none", Store::cloudRoot()}))
             QSKIP("mounting needs root; the mount point case is not covered here");
         QVERIFY(Store::cloudAvailable() && store.enableSync());
-        QCOMPARE(labelsIn(cloudFile()), (List{"a", "b"}));
+        QCOMPARE(state(store), "a,b | a,b | a,b");
     }
 
     // On: merged by id, the cloud's records win; off: the local file gets the
-    // list; on again: local-only records go last. Profiles stay local.
+    // list; on again with no cloud file: the list goes up as it is. Profiles stay local.
     void switchingOnAndOffMergesById()
     {
         makeDrive();
@@ -313,22 +314,16 @@ private Q_SLOTS:
         write(file(), {bLocal, account("C")});
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
-        QVERIFY(store.enableSync());
-        QVERIFY(Settings::iCloudSync() && store.syncing() && store.isWatching());
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(labels(store.accounts()), (List{"A", "B", "C"}));
-        QCOMPARE(labelsIn(cloudFile()), (List{"A", "B", "C"}));
-        QCOMPARE(labelsIn(file()), (List{"B-local", "C"}));
+        QVERIFY(store.enableSync() && Settings::iCloudSync() && store.syncing() && store.isWatching());
+        QCOMPARE(state(store), "A,B,C | B-local,C | A,B,C");
         QVERIFY(store.profileDir(b.id).startsWith(base()));
-
         store.disableSync();
-        QVERIFY(!Settings::iCloudSync() && !store.isWatching());
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(labelsIn(file()), (List{"A", "B", "C"}));
-        store.append(account("new local"));
-        QFile::remove(cloudFile()); // no cloud file: the local list goes up as it is
+        QVERIFY(!Settings::iCloudSync() && !store.isWatching() && changed.count() == 1);
+        QCOMPARE(state(store), "A,B,C | A,B,C | A,B,C");
+        store.append(account("D"));
+        QFile::remove(cloudFile());
         QVERIFY(store.enableSync());
-        QCOMPARE(labelsIn(cloudFile()), (List{"A", "B", "C", "new local"}));
+        QCOMPARE(state(store), "A,B,C,D | A,B,C,D | A,B,C,D");
     }
 
     void everyUnreadableFileIsCopiedAsideBeforeItIsReplaced()
@@ -339,13 +334,12 @@ private Q_SLOTS:
         Store store(base());
         QVERIFY(store.enableSync());
         store.disableSync();
-        for (const auto& [folder, garbage] :
-             {std::pair{Store::cloudDir(), cloudGarbage}, std::pair{base(), localGarbage}}) {
+        for (const auto& [folder, garbage] : {std::pair{Store::cloudDir(), cloudGarbage}, {base(), localGarbage}}) {
             const QStringList copies = QDir(folder).entryList({u"accounts.json.unreadable-*"_s});
             QCOMPARE(copies.size(), 1);
             QCOMPARE(TestEnvironment::readFile(folder + u'/' + copies.first()), garbage);
         }
-        QCOMPARE(labelsIn(file()), List{});
+        QCOMPARE(state(store), " |  | ");
     }
 
     // A store started while syncing watches from the start; replacements by
@@ -356,22 +350,18 @@ private Q_SLOTS:
         Settings::setICloudSync(true);
         write(cloudFile(), {"cloud"});
         Store store(base());
-        QCOMPARE(labels(store.accounts()), List{"cloud"});
         QSignalSpy changed(&store, &Store::accountsChanged);
-        replaceByRename(cloudFile(), {"one"});
-        QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"one"}, 5000);
-        replaceByRename(cloudFile(), {"one", "two"});
-        QTRY_COMPARE_WITH_TIMEOUT(store.accounts().size(), 2, 5000);
+        for (const QStringList& list : {List{"one"}, List{"one", "two"}}) { // the watch survives a replacement
+            replaceByRename(cloudFile(), list);
+            QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), list, 5000);
+        }
         write(cloudFile(), {"three"});
         QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"three"}, 5000);
-        QCOMPARE(changed.count(), 3);
-
         QFile::remove(cloudFile());
         TestEnvironment::writeFile(placeholder(), "placeholder");
         QTest::qWait(300);
         store.reload();
-        QCOMPARE(labels(store.accounts()), List{"three"});
-        QCOMPARE(changed.count(), 3);
+        QVERIFY(labels(store.accounts()) == List{"three"} && changed.count() == 3);
 
         store.setPollInterval(std::chrono::milliseconds(200));
         for (QFileSystemWatcher* watcher : store.findChildren<QFileSystemWatcher*>())
@@ -380,9 +370,11 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(labels(store.accounts()), List{"polled"}, 3000);
     }
 
+    // The drive unmounted: the local file takes every account in memory; back:
+    // the cloud file takes what was added meanwhile. Without root, the drive's
+    // folder is moved away and back instead.
     void theDriveGoingAndComingBackLosesNothing()
     {
-        // Without root, the drive's folder is moved away and back instead.
         const bool mounted = geteuid() == 0 && mountDrive();
         const auto unmount = [&] {
             return mounted ? QProcess::execute("umount", {Store::cloudRoot()}) == 0
@@ -396,18 +388,11 @@ private Q_SLOTS:
         store.setPollInterval(std::chrono::milliseconds(100));
         QVERIFY(store.enableSync());
         store.append(account("cloud only"));
-
-        QVERIFY(unmount()); // the local file takes every account in memory
-        QVERIFY(Settings::iCloudSync() && !store.syncing());
-        QTRY_COMPARE(labelsIn(file()), (List{"local", "cloud only"}));
-        store.append(account("while away"));
-        QCOMPARE(labelsIn(file()), (List{"local", "cloud only", "while away"}));
-
-        QVERIFY(remount()); // the cloud file takes what was added meanwhile
-        QTRY_COMPARE(labelsIn(cloudFile()), (List{"local", "cloud only", "while away"}));
-        QCOMPARE(labels(store.accounts()), (List{"local", "cloud only", "while away"}));
-        store.disableSync();
-        QCOMPARE(labelsIn(file()), (List{"local", "cloud only", "while away"}));
+        QVERIFY(unmount());
+        QTRY_COMPARE(state(store), "local,cloud only | local,cloud only | -");
+        store.append(account("away"));
+        QVERIFY(Settings::iCloudSync() && !store.syncing() && remount());
+        QTRY_COMPARE(state(store), "local,cloud only,away | local,cloud only,away | local,cloud only,away");
     }
 
     // A cloud file that is only a placeholder is waited for: switching on fails
@@ -424,17 +409,16 @@ private Q_SLOTS:
         QVERIFY(store.enableSync());
         const QByteArray cloudList = TestEnvironment::readFile(cloudFile());
         QDir(TestEnvironment::home() + u"/Library"_s).removeRecursively();
-        store.append(account("while away"));
+        store.append(account("away"));
         makeDrive();
         TestEnvironment::writeFile(placeholder(), "placeholder");
         store.reload();
-        store.append(account("still away"));
-        QVERIFY(!QFileInfo::exists(cloudFile()));
-        QCOMPARE(labelsIn(file()), (List{"local", "cloud", "while away", "still away"}));
+        store.append(account("still"));
+        QCOMPARE(state(store), "local,cloud,away,still | local,cloud,away,still | -");
         TestEnvironment::writeFile(cloudFile(), cloudList); // the download arrived
         QFile::remove(placeholder());
         store.reload();
-        QCOMPARE(labelsIn(cloudFile()), (List{"cloud", "local", "while away", "still away"}));
+        QCOMPARE(state(store), "cloud,local,away,still | local,cloud,away,still | cloud,local,away,still");
     }
 };
 

@@ -1,0 +1,254 @@
+#include "BrowserLauncher.h"
+#include "Paths.h"
+#include "Settings.h"
+#include "TestAccounts.h"
+#include "TestEnvironment.h"
+#include "TestHttpServer.h"
+#include "WebFallbackWindow.h"
+#include "XDoTool.h"
+
+#include <csignal>
+
+// The product's promise with the real engines: Debian's Chromium, headless,
+// started by the launcher with each account's own profile folder, and the
+// in-app web window in its helper process on a real X server.
+class TestSessionIsolation : public QObject {
+    Q_OBJECT
+
+private:
+    TestHttpServer m_server;
+
+    static Account account(const QString& label)
+    {
+        Account a = TestAccounts::make(label, u"Local"_s);
+        a.browser = u"Chromium"_s;
+        return a;
+    }
+
+    // Opens the account at the path and waits until that Chromium has exited,
+    // so its cookies are on disk and its profile is free again.
+    void openAndWait(Account account, const QString& path)
+    {
+        account.url = m_server.url(path);
+        const int before = m_server.countFor(QUrl(account.url).path());
+        QVERIFY(BrowserLauncher::open(account));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(account.url).path()) > before, 60000);
+        const QString lock = Paths::profileFolder(account.id) + u"/SingletonLock"_s;
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(lock).isSymLink() && !QFileInfo::exists(lock), 60000);
+    }
+
+    Account webAccount(const QString& label, const QString& path)
+    {
+        return TestAccounts::make(label, "Claude", m_server.url(path));
+    }
+    static QStringList windowsTitled(const QString& label)
+    {
+        return XDoTool::windowsNamed(u"^Claude \u2013 "_s + label + u'$');
+    }
+    static QString helper() { return QCoreApplication::applicationDirPath() + u"/corvalink-web"_s; }
+
+    void showAndWaitForPage(Account a, const QString& path = {})
+    {
+        a.url = path.isEmpty() ? a.url : m_server.url(path);
+        const int before = m_server.countFor(QUrl(a.url).path());
+        WebFallbackWindow::show(a);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(a.url).path()) > before, 30000);
+    }
+    static void closeAndWait(const QUuid& id)
+    {
+        WebFallbackWindow::open().value(id)->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(id), 10000);
+    }
+    static QString removeAndWait(const QUuid& id)
+    {
+        QString outcome = u"timed out"_s;
+        WKWebsiteDataStoreHelper::remove(id, [&](const QString& error) { outcome = error; });
+        (void)QTest::qWaitFor([&] { return outcome != u"timed out"_s; }, 10000);
+        return outcome;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (BrowserLauncher::findExecutable(u"Chromium"_s).isEmpty())
+            QFAIL("Debian's chromium is not installed: run tools/install-deps.sh");
+        // Headless, and as root Chromium needs --no-sandbox; the machine has no network.
+        Settings::setExtraArgs(QStringLiteral("--headless --no-sandbox --disable-gpu --disable-background-networking "
+                                              "--disable-component-update --disable-sync --dump-dom"));
+    }
+
+    void accountsOfOneSiteKeepSeparateCookies()
+    {
+        const Account alice = account(u"alice"_s);
+        const Account bob = account(u"bob"_s);
+        openAndWait(alice, u"/login?user=alice"_s);
+        openAndWait(bob, u"/login?user=bob"_s);
+
+        openAndWait(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u"session=alice"_s);
+        openAndWait(bob, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u"session=bob"_s);
+
+        // A third account has no session at all.
+        openAndWait(account(u"carol"_s), u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u""_s);
+    }
+
+    // Removal must not delete a profile under a running browser: it would write it back.
+    void aRunningBrowserHoldsItsProfile()
+    {
+        const QString headless = Settings::extraArgs();
+        Settings::setExtraArgs(QString(headless).remove(u" --dump-dom"_s)); // stays running
+        Account a = account(u"running"_s);
+        a.url = m_server.url(u"/running"_s);
+        const QString profile = Paths::profileFolder(a.id);
+        QVERIFY(!BrowserLauncher::profileInUse(profile));
+        QVERIFY(BrowserLauncher::open(a));
+        Settings::setExtraArgs(headless);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/running"_s) > 0, 60000);
+        QVERIFY(BrowserLauncher::profileInUse(profile));
+
+        const QString owner = QFile::symLinkTarget(profile + u"/SingletonLock"_s);
+        const pid_t pid = owner.mid(owner.lastIndexOf('-') + 1).toInt();
+        QVERIFY(pid > 0);
+        ::kill(pid, SIGKILL);
+        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::profileInUse(profile), 10000); // a stale lock is no owner
+    }
+
+    void aUrlThatChromiumWouldReadAsASwitchRunsNothing()
+    {
+        // A program that leaves a mark when Chromium runs it as its utility prefix.
+        const QString program = TestEnvironment::home() + u"/leave-mark"_s;
+        TestEnvironment::writeFile(program, "#!/bin/sh\n: > \"$0.ran\"\nexec \"$@\"\n");
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString switchText = u"--utility-cmd-prefix="_s + program;
+        const QStringList urls{switchText,          " " + switchText,
+                               "\t\n" + switchText, u"\u00A0\u2003"_s + switchText,
+                               "\x01" + switchText, u"https://example.org/\x7F"_s};
+        Account a = account(u"mallory"_s);
+        for (const QString& url : urls) {
+            a.url = url;
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"could be read as a browser switch"_s));
+            QVERIFY2(!BrowserLauncher::open(a), qPrintable(url));
+        }
+        QTest::qWait(3000);
+        QVERIFY(!QFileInfo::exists(program + u".ran"_s));
+        QVERIFY(!QFileInfo::exists(Paths::profileFolder(a.id)));
+
+        // The same text handed to Chromium does run the program: the check above means something.
+        const QStringList headless = Settings::extraArgs().split(' ');
+        QProcess::execute(BrowserLauncher::findExecutable(u"Chromium"_s),
+                          headless + QStringList{"--user-data-dir=" + TestEnvironment::home() + "/control",
+                                                 urls.first(), u"about:blank"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program + u".ran"_s), 30000);
+    }
+
+    void aProfileFolderThatCannotBeMadeStartsNoBrowser()
+    {
+        Account a = account(u"blocked"_s);
+        a.url = m_server.url(u"/blocked"_s);
+        const QString profile = Paths::profileFolder(a.id);
+        TestEnvironment::writeFile(profile, "a file in the folder's place");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cannot be made private and writable"_s));
+        QVERIFY(!BrowserLauncher::open(a));
+        QTest::qWait(3000);
+        QCOMPARE(m_server.countFor(u"/blocked"_s), 0);
+        QCOMPARE(TestEnvironment::readFile(profile), QByteArray("a file in the folder's place"));
+    }
+    // A failed check must not leave its windows to the next one.
+    void cleanup()
+    {
+        WebFallbackWindow::closeAll();
+        QTRY_VERIFY_WITH_TIMEOUT(WebFallbackWindow::open().isEmpty(), 10000);
+    }
+
+    void oneWindowPerAccountInItsOwnProcess()
+    {
+        const Account a = webAccount(u"work"_s, u"/one"_s);
+        showAndWaitForPage(a);
+        QVERIFY(!TestEnvironment::readFile(u"/proc/self/maps"_s).contains("WebEngine")); // it lives in the helper
+        QStringList found;
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("work")).isEmpty(), 10000);
+        // Closed by the user with Ctrl+W.
+        XDoTool::run({"windowfocus", "--sync", found.first()});
+        XDoTool::run({"key", "ctrl+w"});
+        QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(a.id), 10000);
+    }
+
+    // A URL that does not parse, or would be a switch, is not passed: the window
+    // comes up blank, once (not dropped and made again, a visible flash).
+    void theHelpersCommandLine()
+    {
+        Account a = webAccount(u"blank"_s, {});
+        for (const char* url : {"--no-sandbox", "https://example.org/a b", "not a url at all"}) {
+            a.url = QString::fromLatin1(url);
+            const QStringList arguments = WebFallbackWindow::helperArguments(a);
+            QVERIFY(arguments.size() == 3 && arguments.filter(u"="_s).size() == 3);
+            QCOMPARE(arguments.at(2), u"--title=Claude \u2013 blank"_s);
+        }
+        a.url = "https://example.org/login?next=%2F";
+        QCOMPARE(WebFallbackWindow::helperArguments(a).last(), "--url=https://example.org/login?next=%2F");
+
+        const int requests = int(m_server.requests().size());
+        a.url = "not a url at all";
+        WebFallbackWindow::show(a);
+        QStringList found;
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("blank")).isEmpty(), 10000);
+        QTest::qWait(500);
+        QVERIFY(windowsTitled("blank") == found && m_server.requests().size() == requests);
+    }
+
+    void sessionsAreSeparateAndSurviveClosing()
+    {
+        // A folder left open to others by an earlier version is made private.
+        const QString webdata = Paths::dataFolder() + u"/webdata"_s;
+        QDir().mkpath(webdata);
+        QFile::setPermissions(webdata, QFileDevice::Permissions(0x7755));
+        const Account alice = webAccount(u"alice"_s, u"/login?user=alice"_s),
+                      bob = webAccount(u"bob"_s, u"/login?user=bob"_s);
+        for (const Account& a : {alice, bob})
+            showAndWaitForPage(a);
+        QVERIFY(TestEnvironment::isPrivate(webdata) && TestEnvironment::isPrivate(WebFallbackWindow::dataDir(bob.id)));
+        WebFallbackWindow::closeAll(); // what quitting runs, with no event loop after it
+        QVERIFY(WebFallbackWindow::open().isEmpty() && windowsTitled("alice").isEmpty() &&
+                windowsTitled("bob").isEmpty());
+
+        showAndWaitForPage(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "session=alice");
+        showAndWaitForPage(bob, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "session=bob");
+
+        // Removal with the window open closes it, waits for its helper, then deletes
+        // the session and the engine's own folder of the account.
+        QVERIFY(QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
+        QCOMPARE(removeAndWait(alice.id), QString());
+        QVERIFY(!WebFallbackWindow::open().contains(alice.id) && windowsTitled("alice").isEmpty());
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
+        showAndWaitForPage(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "");
+        QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); // an account that never had web data
+    }
+
+    // The helper's input ends when its parent dies, however it dies; a second
+    // helper on the same web data refuses to start.
+    void aHelperLeftAloneClosesAndNoTwoShareAStore()
+    {
+        const Account a = webAccount(u"orphan"_s, u"/orphan"_s);
+        showAndWaitForPage(a);
+        QProcess second;
+        second.start(helper(), WebFallbackWindow::helperArguments(a));
+        QVERIFY(second.waitForFinished(10000) && second.exitCode() == 3);
+        QVERIFY(second.readAllStandardError().contains("already uses"));
+        closeAndWait(a.id);
+
+        QProcess orphan;
+        orphan.start(helper(), WebFallbackWindow::helperArguments(a));
+        QTRY_VERIFY_WITH_TIMEOUT(!windowsTitled("orphan").isEmpty(), 30000);
+        orphan.closeWriteChannel();
+        QVERIFY(orphan.waitForFinished(10000) && orphan.exitCode() == 0);
+    }
+};
+
+CORVALINK_TEST_MAIN(TestSessionIsolation)
+#include "TestSessionIsolation.moc"
