@@ -121,7 +121,7 @@ private Q_SLOTS:
             QPainter painter(&image);
             TrayArtwork::icon().paint(&painter, image.rect());
             painter.end();
-            const int readable = contrastIn(image, panel, 3.0).first;
+            const int readable = pixelsWhere(image, [&](const QColor& c) { return contrastRatio(c, panel) >= 3.0; });
             QVERIFY2(readable >= 40, qPrintable(panel.name() + u": %1 pixels stand out"_s.arg(readable)));
         }
     }
@@ -160,7 +160,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!delegate.switcher());
     }
     // Fresh values; "Automatic" removes the key; empty flags stay stored.
-    void freshValuesAndRemovedKeys()
+    void preferences()
     {
         Settings::d().clear();
         QVERIFY(Settings::hotkeyEnabled() && !LoginItem::isEnabled());
@@ -170,11 +170,7 @@ private Q_SLOTS:
         QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
         Settings::setExtraArgs(QString());
         QVERIFY(Settings::d().contains(Settings::extraArgsKey) && Settings::extraArgs().isEmpty());
-    }
-
-    // Only a real boolean false switches the shortcut off.
-    void shortcutFlagWrittenByAnotherTool()
-    {
+        // Only a real boolean false switches the shortcut off.
         const QList<std::pair<QByteArray, bool>> lines{{"false", false}, {"true", true},  {"yes", true}, {"no", true},
                                                        {"0", true},      {"FALSE", true}, {"", true}};
         for (const auto& [value, armed] : lines) {
@@ -191,7 +187,7 @@ private Q_SLOTS:
     }
 
     // The entry starts this very program, and goes when switched off.
-    void autostartEntryOnAndOff()
+    void startAtLogin()
     {
         LoginItem::setLaunchAtLogin(true);
         QVERIFY(LoginItem::isEnabled() && LoginItem::entryPath().endsWith(u"/autostart/corvalink.desktop"_s));
@@ -199,10 +195,6 @@ private Q_SLOTS:
         QVERIFY(entry.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
         LoginItem::setLaunchAtLogin(false);
         QVERIFY(!QFileInfo::exists(LoginItem::entryPath()) && !LoginItem::isEnabled());
-    }
-
-    void switchedOffOrForeignEntriesAreNotEnabled()
-    {
         for (const char* off : {"Hidden=true\n", "X-GNOME-Autostart-enabled=false\n"}) {
             LoginItem::setLaunchAtLogin(true);
             TestEnvironment::writeFile(LoginItem::entryPath(), TestEnvironment::readFile(LoginItem::entryPath()) + off);
@@ -220,10 +212,6 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(LoginItem::entryPath()), foreign);
         QVERIFY(!LoginItem::isEnabled());
         QFile::remove(LoginItem::entryPath());
-    }
-
-    void execIsQuotedForTheDesktopEntryFormat()
-    {
         const QList<std::pair<QString, QString>> cases{{"/usr/bin/corvalink", "\"/usr/bin/corvalink\""},
                                                        {"/opt/my apps/corvalink", "\"/opt/my apps/corvalink\""},
                                                        {"/x/a\"b$c", "\"/x/a\\\\\"b\\\\$c\""},

@@ -17,17 +17,19 @@ inline double contrastRatio(const QColor& a, const QColor& b)
     return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
-// How many pixels of the image reach the ratio against the background, and the best ratio there.
-inline std::pair<int, double> contrastIn(const QImage& image, const QColor& background, double ratio)
+// How far apart two colours are, channel by channel.
+inline int colourDistance(const QColor& a, const QColor& b)
 {
-    int reaching = 0;
-    double best = 1;
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+// How many pixels of the image pass the test.
+template <typename Test> int pixelsWhere(const QImage& image, Test test)
+{
+    int count = 0;
     for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const double contrast = contrastRatio(image.pixelColor(x, y), background);
-            reaching += contrast >= ratio;
-            best = std::max(best, contrast);
-        }
+        for (int x = 0; x < image.width(); ++x)
+            count += test(image.pixelColor(x, y));
     }
-    return {reaching, best};
+    return count;
 }

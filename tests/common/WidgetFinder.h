@@ -13,13 +13,24 @@
 // Finds widgets the way a person does: by what they say.
 namespace WidgetFinder {
 
-inline QLabel* label(QWidget* root, const QString& text)
+// The first child of that type whose text, as a person reads it, is the text.
+template <typename T> T* withText(QObject* root, const QString& text)
 {
-    for (QLabel* label : root->findChildren<QLabel*>()) {
-        if (label->text() == text)
-            return label;
+    for (T* child : root->findChildren<T*>()) {
+        if (QString(child->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
+            return child;
     }
     return nullptr;
+}
+
+inline QLabel* label(QObject* root, const QString& text)
+{
+    return withText<QLabel>(root, text);
+}
+
+inline QAbstractButton* button(QObject* root, const QString& text)
+{
+    return withText<QAbstractButton>(root, text);
 }
 
 // The row whose title is the text.
@@ -41,15 +52,6 @@ inline void choose(SelectView* select, const QString& entry)
 {
     select->popUp();
     select->menu()->actions().at(select->items().indexOf(entry))->trigger();
-}
-
-inline QAbstractButton* button(QWidget* root, const QString& text)
-{
-    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
-        if (QString(button->text()).replace(QStringLiteral("&&"), QStringLiteral("&")) == text)
-            return button;
-    }
-    return nullptr;
 }
 
 // Answers the next modal alert with the button of that text, after optionally

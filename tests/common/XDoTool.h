@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QStringList>
+#include <QProcess>
+#include <QTest>
 
 // xdotool on the test's X server: key presses, clicks and window search.
 namespace XDoTool {
@@ -9,12 +10,31 @@ namespace XDoTool {
 // and one that vanishes meanwhile (the web engine makes and drops short-lived
 // ones) aborts it with an X error and no output; such a run is repeated, so an
 // empty result always means nothing matched.
-QStringList run(const QStringList& arguments);
+inline QStringList run(const QStringList& arguments)
+{
+    QByteArray output;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QProcess process;
+        process.start(QStringLiteral("xdotool"), arguments);
+        process.waitForFinished(10000);
+        output = process.readAllStandardOutput();
+        if (!process.readAllStandardError().contains("X Error"))
+            break;
+    }
+    return QString::fromUtf8(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
 
 // Presses keys ("ctrl+alt+s"), then gives the server and the receiver a moment.
-void key(const QString& keys);
+inline void key(const QString& keys)
+{
+    run({QStringLiteral("key"), keys});
+    QTest::qWait(150);
+}
 
 // The visible windows whose name matches, e.g. "^Title$".
-QStringList windowsNamed(const QString& pattern);
+inline QStringList windowsNamed(const QString& pattern)
+{
+    return run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), pattern});
+}
 
 } // namespace XDoTool

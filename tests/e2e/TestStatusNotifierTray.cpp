@@ -108,10 +108,6 @@ private Q_SLOTS:
         QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(m_perso));
         AppDriver::writeAccounts(AppDriver::storedAccounts() << TestAccounts::make("added", "GitHub"));
         QVERIFY(openMenu().contains(u"|added|"_s));
-    }
-
-    void theRemoveSubmenuAsksAndRemoves()
-    {
         click(u"GitHub \u2013 work\u2026"_s);
         QTRY_COMPARE_WITH_TIMEOUT(XDoTool::windowsNamed(u"^Corvalink$"_s).size(), 1, patience);
         XDoTool::key(u"Tab"_s);
@@ -122,8 +118,10 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
-        m_app->kill();
-        m_app->waitForFinished();
+        for (QProcess* process : {m_app.get(), &m_bus}) {
+            process->kill();
+            process->waitForFinished();
+        }
     }
 };
 

@@ -79,7 +79,7 @@ private Q_SLOTS:
         QVERIFY(trayIcon().x() >= 0);
     }
 
-    void aClickOpensTheMenuAndAnAccountOpensInItsProfile()
+    void theMenuOpensAccountsAndRemovesThem()
     {
         const QPoint icon = trayIcon();
         openMenu([&] {
@@ -93,10 +93,6 @@ private Q_SLOTS:
 
         chooseFromMenu({"Down", "Down", "Return"}); // the shortcut: GitHub's perso comes before work
         QVERIFY(opened(m_githubPerso));
-    }
-
-    void withAltHeldTheItemsRemove()
-    {
         for (const bool confirm : {false, true}) {
             openMenu();
             XDoTool::run({"keydown", "alt"});
@@ -185,10 +181,6 @@ private Q_SLOTS:
                 process->waitForFinished();
             }
         }
-    }
-
-    void snapshotAsTheLastArgumentStartsNormally()
-    {
         m_app.reset(m_driver.start({"--snapshot"}));
         QVERIFY(trayIcon().x() >= 0);
         quitFromMenu();

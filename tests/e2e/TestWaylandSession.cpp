@@ -103,7 +103,7 @@ private Q_SLOTS:
         QTest::qWait(1000);
     }
 
-    void menuOpensTheSwitcherAsANativeFloatingWindow()
+    void theSwitcherAsANativeFloatingWindow()
     {
         QVERIFY(menu());
         QCOMPARE(switcher().value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
@@ -114,10 +114,6 @@ private Q_SLOTS:
         type({u"-k"_s, u"Return"_s});
         QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(m_course));
         QTRY_VERIFY_WITH_TIMEOUT(switcher().isEmpty(), patience);
-    }
-
-    void escapeOrAnotherWindowCloses()
-    {
         QVERIFY(menu());
         type({u"-k"_s, u"Escape"_s});
         QTRY_VERIFY_WITH_TIMEOUT(switcher().isEmpty(), patience);

@@ -25,7 +25,7 @@ private Q_SLOTS:
 
     // Nothing installed starts nothing and creates nothing; then the known order
     // holds and the first folder on PATH wins.
-    void discoveryFollowsTheKnownOrderAndTheFirstFolderWins()
+    void discoveryAndResolution()
     {
         const Account nowhere = TestAccounts::make("work");
         QVERIFY(BrowserLauncher::installedBrowsers().isEmpty() && !BrowserLauncher::open(nowhere));
@@ -42,18 +42,13 @@ private Q_SLOTS:
         TestEnvironment::makeFakeBrowsers({"com.brave.Browser"},
                                           TestEnvironment::home() + u"/.local/share/flatpak/exports/bin"_s);
         QVERIFY(BrowserLauncher::installedBrowsers().contains("Brave Browser"));
-    }
-
-    // The account's own choice, else the default, else the first installed.
-    void resolution()
-    {
-        TestEnvironment::makeFakeBrowsers({"microsoft-edge", "chromium"}, m_bin);
+        // The account's own choice, else the default, else the first installed.
         Account a = TestAccounts::make("work");
         const QList<std::tuple<std::optional<QString>, QString, QString>> cases{
-            {std::nullopt, "", "Microsoft Edge"},
+            {std::nullopt, "", "Google Chrome Beta"},
             {u"Vivaldi"_s, "Chromium", "Chromium"}, // not installed: passed over
             {u"Microsoft Edge"_s, "Chromium", "Microsoft Edge"},
-            {std::nullopt, "Automatic", "Microsoft Edge"}};
+            {std::nullopt, "Automatic", "Google Chrome Beta"}};
         for (const auto& [own, fallback, resolved] : cases) {
             a.browser = own;
             Settings::setDefaultBrowser(fallback.isEmpty() ? std::nullopt : std::optional(fallback));

@@ -92,11 +92,7 @@ private Q_SLOTS:
         // A third account has no session at all.
         openAndWait(account(u"carol"_s), u"/whoami"_s);
         QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u""_s);
-    }
-
-    // Removal must not delete a profile under a running browser: it would write it back.
-    void aRunningBrowserHoldsItsProfile()
-    {
+        // Removal must not delete a profile under a running browser: it would write it back.
         const QString headless = Settings::extraArgs();
         Settings::setExtraArgs(QString(headless).remove(u" --dump-dom"_s)); // stays running
         Account a = account(u"running"_s);
@@ -189,13 +185,13 @@ private Q_SLOTS:
         a.url = "https://example.org/login?next=%2F";
         QCOMPARE(WebFallbackWindow::helperArguments(a).last(), "--url=https://example.org/login?next=%2F");
 
-        const int requests = int(m_server.requests().size());
+        const int requests = int(m_server.requests.size());
         a.url = "not a url at all";
         WebFallbackWindow::show(a);
         QStringList found;
         QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("blank")).isEmpty(), 10000);
         QTest::qWait(500);
-        QVERIFY(windowsTitled("blank") == found && m_server.requests().size() == requests);
+        QVERIFY(windowsTitled("blank") == found && m_server.requests.size() == requests);
     }
 
     void sessionsAreSeparateAndSurviveClosing()
@@ -228,12 +224,8 @@ private Q_SLOTS:
         showAndWaitForPage(alice, u"/whoami"_s);
         QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "");
         QCOMPARE(removeAndWait(QUuid::createUuid()), QString()); // an account that never had web data
-    }
-
-    // The helper's input ends when its parent dies, however it dies; a second
-    // helper on the same web data refuses to start.
-    void aHelperLeftAloneClosesAndNoTwoShareAStore()
-    {
+        // The helper's input ends when its parent dies, however it dies; a second
+        // helper on the same web data refuses to start.
         const Account a = webAccount(u"orphan"_s, u"/orphan"_s);
         showAndWaitForPage(a);
         QProcess second;

@@ -6,7 +6,6 @@
 
 #include <QFileSystemWatcher>
 #include <QRandomGenerator>
-
 #include <csignal>
 #include <unistd.h>
 
@@ -96,6 +95,26 @@ private:
         return mount({"--bind", driveBacking(), Store::cloudRoot()});
     }
 
+    const QDir m_corpus{QStringLiteral(CORVALINK_TEST_COMMON_DIR "/../fuzz/corpus")};
+
+    static Account account(const QUuid& id = QUuid::createUuid())
+    {
+        return {id, "GitHub", "https://github.com/login", "work", {}, {}, {}};
+    }
+    static Account sample() { return account(QUuid::fromString(u"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8"_s)); }
+    static QByteArray element(const QByteArray& fields)
+    {
+        return R"([{"id":"6f1c2a3b-4d5e-4f60-8172-93a4b5c6d7e8","siteName":"S","url":"u")" + fields + "}]";
+    }
+    // Written and read again it is the same list, and written again the same text.
+    static void verifyRoundTrip(const QList<Account>& list)
+    {
+        const QByteArray written = AccountsFile::encode(list);
+        const auto again = AccountsFile::decode(written);
+        QVERIFY(again && *again == list);
+        QCOMPARE(AccountsFile::encode(*again), written);
+    }
+
 private Q_SLOTS:
     void init()
     {
@@ -173,10 +192,18 @@ private Q_SLOTS:
         QCOMPARE(labels(store.accounts()), labelsIn(file()));
     }
 
-    // Changes to records that are not there write nothing, not even a reformatted
-    // file; removal always saves, and deletes the profile only when asked.
-    void changesByIdAndRemoval()
+    void accountOrder()
     {
+        const double now = Account::nowReferenceSeconds();
+        const QList<Account> input{
+            account("b"),     account("lastWeek", now - 7 * 86400), account("A"),   account("yesterday", now - 86400),
+            account("a"),     account(u"\u00E9t\u00E9"_s),          account("ete"), account("z", now),
+            account("m", now)};
+        // Accents count, case does not; A and a keep their file order; the same instant falls back to the label.
+        QCOMPARE(labels(Store::sorted(input)),
+                 (List{"m", "z", "yesterday", "lastWeek", "A", "a", "b", "ete", u"\u00E9t\u00E9"_s}));
+        // Changes to records that are not there write nothing, not even a reformatted
+        // file; removal always saves, and deletes the profile only when asked.
         const Account keep = account("keep"), drop = account("drop");
         write(file(), {keep, drop});
         const QByteArray handEdited = onDisk().replace("    ", "\t");
@@ -200,18 +227,6 @@ private Q_SLOTS:
         store.remove(keep, false);
         store.remove(drop, true);
         QVERIFY(!QFileInfo::exists(store.profileDir(drop.id)) && accountsOnDisk().isEmpty());
-    }
-
-    void accountOrder()
-    {
-        const double now = Account::nowReferenceSeconds();
-        const QList<Account> input{
-            account("b"),     account("lastWeek", now - 7 * 86400), account("A"),   account("yesterday", now - 86400),
-            account("a"),     account(u"\u00E9t\u00E9"_s),          account("ete"), account("z", now),
-            account("m", now)};
-        // Accents count, case does not; A and a keep their file order; the same instant falls back to the label.
-        QCOMPARE(labels(Store::sorted(input)),
-                 (List{"m", "z", "yesterday", "lastWeek", "A", "a", "b", "ete", u"\u00E9t\u00E9"_s}));
     }
 
     void killedWhileSavingTheFileIsAlwaysWhole()
@@ -250,10 +265,6 @@ private Q_SLOTS:
         QCOMPARE(QDir(base()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (List{".accounts.json.corvalink-save-Fresh1", "accounts.json", "accounts.json.backup"}));
         QCOMPARE(TestEnvironment::readFile(base() + u"/accounts.json.backup"_s), "the user's copy");
-    }
-
-    void theFileChangedUnderneathTheStore()
-    {
         write(file(), accounts(3));
         Store store(base());
         QSignalSpy changed(&store, &Store::accountsChanged);
@@ -279,6 +290,7 @@ private Q_SLOTS:
         store.save(); // gone again: saving works once more
         QCOMPARE(accountsOnDisk(), replaced);
     }
+
     // Neither a missing root nor an empty folder where the drive would be
     // mounted is iCloud Drive: nothing goes there. An empty drive mounted there is.
     void onlyARealDriveIsICloudDrive()
@@ -419,6 +431,74 @@ private Q_SLOTS:
         QFile::remove(placeholder());
         store.reload();
         QCOMPARE(state(store), "cloud,local,away,still | local,cloud,away,still | cloud,local,away,still");
+    }
+    // Optional keys only when present, every key in code-point order.
+    void writtenByteForByteAndReadBack()
+    {
+        QCOMPARE(AccountsFile::encode({}), "[\n]\n");
+        QCOMPARE(AccountsFile::encode({sample()}), TestEnvironment::readFile(m_corpus.filePath("accepted-minimal")));
+        Account full = sample();
+        full.browser = "Brave Browser";
+        full.color = "Blue";
+        full.lastOpened = 786543210.25;
+        full.label = u"a\"\\\t\u0001\u00E9\U0001F600"_s;
+        QCOMPARE(AccountsFile::encode({full}), TestEnvironment::readFile(m_corpus.filePath("accepted-written-full")));
+        for (const double seconds : {786543210.123456789, 0.1 + 0.2, 700000000.0, -12345.678901234567, 5e-324, -0.0}) {
+            Account dated = account();
+            dated.lastOpened = seconds;
+            dated.browser = "Chromium";
+            verifyRoundTrip({dated, sample()});
+            QCOMPARE(*AccountsFile::decode(AccountsFile::encode({dated}))->first().lastOpened, seconds);
+        }
+        Account awkward = account();
+        awkward.label = u"quote \" backslash \\ slash / tab \t newline \n bell \a \u001F \u2028"_s;
+        awkward.siteName = u"Caf\u00E9 \u4E2D\u6587 \U0001F600"_s;
+        verifyRoundTrip({awkward});
+        // A lone surrogate, as a file may hold it ("\ud800"), reads back unchanged.
+        const auto lone = AccountsFile::decode(element(R"(,"label":"a\ud800b")"));
+        QCOMPARE(lone.value().first().label.size(), 3);
+        verifyRoundTrip(*lone);
+    }
+
+    void readingRules_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString& name : m_corpus.entryList(QDir::Files))
+            QTest::newRow(qPrintable(name)) << name;
+        QVERIFY(m_corpus.entryList(QDir::Files).filter("accepted-").size() > 5);
+    }
+
+    void readingRules()
+    {
+        QFETCH(QString, name);
+        QString why;
+        const auto list = AccountsFile::decode(TestEnvironment::readFile(m_corpus.filePath(name)), &why);
+        if (name.startsWith("accepted-") || name.startsWith("refused-"))
+            QCOMPARE(list.has_value(), name.startsWith("accepted-"));
+        QCOMPARE(why.isEmpty(), list.has_value()); // a refusal always says why
+        if (list)
+            verifyRoundTrip(*list);
+        for (const Account& account : list.value_or(QList<Account>{}))
+            QVERIFY(!account.lastOpened || Account::dateFromReferenceSeconds(*account.lastOpened).isValid());
+    }
+
+    void lenientReadsAreWrittenCanonically()
+    {
+        const auto list = AccountsFile::decode(element(R"(,"label":"a\/b","browser":null,"pinned":1)"));
+        QCOMPARE(list.value().first().label, "a/b");
+        const QByteArray written = AccountsFile::encode(*list);
+        QVERIFY(written.contains("6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8"));
+        QVERIFY(!written.contains("pinned") && !written.contains("browser"));
+        Account composed = sample(), other = sample();
+        composed.label = u"caf\u00E9"_s;
+        other.label = u"cafe\u0301"_s;
+        QVERIFY(composed == other);
+        other = composed;
+        other.browser = QString();
+        QVERIFY(!(other == composed)); // present-but-empty differs from absent
+        other = composed;
+        other.lastOpened = 1.0;
+        QVERIFY(!(other == composed));
     }
 };
 

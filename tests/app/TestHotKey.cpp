@@ -3,14 +3,17 @@
 #include "TestEnvironment.h"
 #include "WidgetFinder.h"
 #include "XDoTool.h"
+#include "portal/PortalHotKeyBackend.h"
+#include "x11/X11HotKeyBackend.h"
 
 #include <QThread>
-
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
-// Real key presses on a real X server (Xvfb), sent with xdotool.
-class TestHotKeyX11 : public QObject {
+// The global shortcut: real key presses on a real X server (Xvfb), sent with
+// xdotool; and through the desktop, Debian's real xdg-desktop-portal on a
+// private session bus with a desktop backend of the test's own that binds what
+// it is asked to, reports a trigger and sends Activated on request.
+class TestHotKey : public QObject {
     Q_OBJECT
 
 private:
@@ -40,6 +43,17 @@ private:
         return m_runs - before;
     }
 
+    static constexpr int patience = 15000;
+    QProcess m_bus;
+    const bool m_busStarted = TestEnvironment::startSessionBus(m_bus); // before anything opens the bus
+    QProcess m_desktop, m_portal;
+    QByteArray m_said;
+
+    bool desktopSaid(const QByteArray& words)
+    {
+        return QTest::qWaitFor([&] { return (m_said += m_desktop.readAllStandardOutput()).contains(words); }, patience);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -61,6 +75,16 @@ private Q_SLOTS:
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 1);
         m_hotKey->setEnabled(false);
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 0);
+        m_hotKey->setEnabled(true);
+        for (const QStringList& locks :
+             {QStringList{"Num_Lock"}, QStringList{"Caps_Lock"}, QStringList{"Caps_Lock", "Num_Lock"}}) {
+            for (const QString& lock : locks)
+                XDoTool::key(lock);
+            const int runs = runsAfter(u"ctrl+alt+s"_s);
+            for (const QString& lock : locks)
+                XDoTool::key(lock);
+            QVERIFY2(runs == 1, qPrintable(locks.join(u'+')));
+        }
     }
 
     // Exactly Control and Alt, also where the app's own window has the focus and
@@ -81,31 +105,13 @@ private Q_SLOTS:
         }
     }
 
-    void lockKeysDoNotMatter()
-    {
-        m_hotKey->setEnabled(true);
-        for (const QStringList& locks :
-             {QStringList{"Num_Lock"}, QStringList{"Caps_Lock"}, QStringList{"Caps_Lock", "Num_Lock"}}) {
-            for (const QString& lock : locks)
-                XDoTool::key(lock);
-            const int runs = runsAfter(u"ctrl+alt+s"_s);
-            for (const QString& lock : locks)
-                XDoTool::key(lock);
-            QVERIFY2(runs == 1, qPrintable(locks.join(u'+')));
-        }
-    }
-
     void aGrabHeldByAnotherClientIsAbsorbed()
     {
         m_hotKey->setEnabled(false);
         // Another program holds Control+Alt+S.
         xcb_connection_t* other = xcb_connect(nullptr, nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
-        xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(other);
-        xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, 0x73);
-        QVERIFY(codes && *codes != XCB_NO_SYMBOL);
-        QVERIFY(!xcb_request_check(other, xcb_grab_key_checked(other, 1, root, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1,
-                                                               codes[0], XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC)));
+        X11HotKeyBackend holder(other, xcb_setup_roots_iterator(xcb_get_setup(other)).data->root);
+        QVERIFY(holder.registerHotKey());
         const char* taken = "Corvalink: Control+Alt+S is held by another program; the global shortcut is off";
         QTest::ignoreMessage(QtWarningMsg, taken);
         m_hotKey->setEnabled(true);
@@ -113,8 +119,7 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, taken);
         HotKey::shared().setEnabled(true);
         QVERIFY(generalTabSays(u"Ctrl+Alt+S is taken by another program"_s)); // why the switch does nothing
-        free(codes);
-        xcb_key_symbols_free(symbols);
+        holder.unregisterHotKey();
         xcb_disconnect(other);
         QTest::qWait(100);
 
@@ -123,10 +128,6 @@ private Q_SLOTS:
         m_hotKey->setEnabled(true);
         QVERIFY(m_hotKey->isRegistered());
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 1);
-    }
-
-    void keyboardMappingChangesAreFollowed()
-    {
         m_hotKey->setEnabled(true);
         run(u"xmodmap"_s, {"-e", "keycode 200 = s"}); // s gets a second keycode: the grab follows
         QCOMPARE(runsAfter(u"ctrl+alt+200"_s), 1);
@@ -138,7 +139,61 @@ private Q_SLOTS:
         run(u"setxkbmap"_s, {"us"});
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 1);
     }
+
+    void thePortalBindsReactsAndLetsGo()
+    {
+        QVERIFY(m_busStarted);
+        // Both children find the test's desktop backend through these.
+        qputenv("XDG_DESKTOP_PORTAL_DIR", CORVALINK_TEST_COMMON_DIR "/portals");
+        qputenv("XDG_CURRENT_DESKTOP", "corvalinktest");
+        m_desktop.start(u"/usr/bin/python3"_s, {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/fake-shortcuts-portal.py"),
+                                                u"org.freedesktop.impl.portal.desktop.corvalinktest"_s});
+        QVERIFY(desktopSaid("ready"));
+        m_portal.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+        m_portal.start(u"/usr/libexec/xdg-desktop-portal"_s, {u"--replace"_s});
+        QVERIFY(QTest::qWaitFor([] { return PortalHotKeyBackend::available(); }, patience));
+
+        HotKey hotKey(std::make_unique<PortalHotKeyBackend>());
+        QSignalSpy changed(&hotKey, &HotKey::changed);
+        int presses = 0;
+        hotKey.action = [&] { ++presses; };
+        QCOMPARE(hotKey.kind(), HotKeyBackend::Kind::Portal);
+
+        hotKey.setEnabled(true);
+        QVERIFY(desktopSaid("bind open-menu CTRL+ALT+s Open the account menu"));
+        QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), u"Ctrl+Alt+S (test desktop)"_s, patience);
+        QVERIFY(changed.count() >= 1 && hotKey.isRegistered());
+
+        m_desktop.write("activate open-menu\n");
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 1, patience);
+        m_desktop.write("activate something-else\n");
+        QVERIFY(desktopSaid("activated something-else"));
+
+        // Switched off: the session is closed, and the desktop's presses no longer count.
+        hotKey.setEnabled(false);
+        QVERIFY(desktopSaid("closed"));
+        m_desktop.write("activate open-menu\n");
+        QVERIFY(desktopSaid("no session"));
+        QTest::qWait(300);
+        QVERIFY(presses == 1 && !hotKey.isRegistered());
+
+        // And on again.
+        m_said.clear();
+        hotKey.setEnabled(true);
+        QVERIFY(desktopSaid("bind open-menu"));
+        QTRY_VERIFY_WITH_TIMEOUT(!hotKey.trigger().isEmpty(), patience);
+        m_desktop.write("activate open-menu\n");
+        QTRY_COMPARE_WITH_TIMEOUT(presses, 2, patience);
+    }
+
+    void cleanupTestCase()
+    {
+        for (QProcess* process : {&m_portal, &m_desktop, &m_bus}) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
 };
 
-CORVALINK_TEST_MAIN(TestHotKeyX11)
-#include "TestHotKeyX11.moc"
+CORVALINK_TEST_MAIN(TestHotKey)
+#include "TestHotKey.moc"
