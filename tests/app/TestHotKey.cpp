@@ -44,9 +44,9 @@ private:
     }
 
     static constexpr int patience = 15000;
-    QProcess m_bus;
+    OwnedProcess m_bus;
     const bool m_busStarted = TestEnvironment::startSessionBus(m_bus); // before anything opens the bus
-    QProcess m_desktop, m_portal;
+    OwnedProcess m_desktop, m_portal;
     QByteArray m_said;
 
     bool desktopSaid(const QByteArray& words)
@@ -55,17 +55,13 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
+    void controlAltSRunsTheActionOnce()
     {
         QCOMPARE(QGuiApplication::platformName(), "xcb");
         m_hotKey->action = [this] {
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             ++m_runs;
         };
-    }
-
-    void controlAltSRunsTheActionOnce()
-    {
         HotKey::shared().setEnabled(true);
         QVERIFY(generalTabSays(u"Ctrl+Alt+S opens the account menu from anywhere"_s));
         HotKey::shared().setEnabled(false);
@@ -85,12 +81,9 @@ private Q_SLOTS:
                 XDoTool::key(lock);
             QVERIFY2(runs == 1, qPrintable(locks.join(u'+')));
         }
-    }
 
-    // Exactly Control and Alt, also where the app's own window has the focus and
-    // so sees every key itself, not only what the grab lets through.
-    void otherModifierSetsDoNotFire()
-    {
+        // Exactly Control and Alt, also where the app's own window has the focus and
+        // so sees every key itself, not only what the grab lets through.
         m_hotKey->setEnabled(true);
         for (const bool ownWindowFocused : {false, true}) {
             QWidget window;
@@ -108,6 +101,7 @@ private Q_SLOTS:
     void aGrabHeldByAnotherClientIsAbsorbed()
     {
         m_hotKey->setEnabled(false);
+
         // Another program holds Control+Alt+S.
         xcb_connection_t* other = xcb_connect(nullptr, nullptr);
         X11HotKeyBackend holder(other, xcb_setup_roots_iterator(xcb_get_setup(other)).data->root);
@@ -132,6 +126,7 @@ private Q_SLOTS:
         run(u"xmodmap"_s, {"-e", "keycode 200 = s"}); // s gets a second keycode: the grab follows
         QCOMPARE(runsAfter(u"ctrl+alt+200"_s), 1);
         run(u"xmodmap"_s, {"-e", "keycode 200 ="});
+
         // Desktops switch layouts through XKB, which sends no core mapping notice.
         run(u"setxkbmap"_s, {"us", "-variant", "dvorak"});
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 1);
@@ -143,6 +138,7 @@ private Q_SLOTS:
     void thePortalBindsReactsAndLetsGo()
     {
         QVERIFY(m_busStarted);
+
         // Both children find the test's desktop backend through these.
         qputenv("XDG_DESKTOP_PORTAL_DIR", CORVALINK_TEST_COMMON_DIR "/portals");
         qputenv("XDG_CURRENT_DESKTOP", "corvalinktest");
@@ -184,14 +180,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!hotKey.trigger().isEmpty(), patience);
         m_desktop.write("activate open-menu\n");
         QTRY_COMPARE_WITH_TIMEOUT(presses, 2, patience);
-    }
-
-    void cleanupTestCase()
-    {
-        for (QProcess* process : {&m_portal, &m_desktop, &m_bus}) {
-            process->kill();
-            process->waitForFinished();
-        }
     }
 };
 

@@ -8,7 +8,6 @@
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "TrayArtwork.h"
 
@@ -44,7 +43,7 @@ private:
     }
     static void writeAccounts(const QList<Account>& accounts)
     {
-        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
+        TestAccounts::write(Store::shared().activeFile(), accounts);
         Store::shared().reload();
     }
 
@@ -91,6 +90,7 @@ private Q_SLOTS:
             QTest::keyClick(&menu, keys.key(), keys.keyboardModifiers());
             QVERIFY(triggered.last().command == command && !menu.isVisible());
         }
+
         // A shorter list next time: nothing of the longer one shows.
         statusMenu.populate(StatusMenuContent::build({}));
         QCOMPARE(visibleTitles(menu), "No accounts yet|---|" + m_tail);
@@ -104,16 +104,14 @@ private Q_SLOTS:
         writeAccounts({account("GitHub", "work")});
         delegate.menuNeedsUpdate();
         QVERIFY(visibleTitles(*delegate.menu()).contains("|   work|"));
-        // Edited by hand while the app runs.
-        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode({account("GitHub", "edited")}));
-        delegate.menuNeedsUpdate();
-        QVERIFY(visibleTitles(*delegate.menu()).contains("|   edited|"));
-        QVERIFY(!visibleTitles(*delegate.menu()).contains("work"));
-    }
 
-    // The panel may be light or dark, and an XEmbed tray does not say which.
-    void theTrayIconReadsOnLightAndDarkPanels()
-    {
+        // Edited by hand while the app runs.
+        TestAccounts::write(Store::shared().activeFile(), {account("GitHub", "edited")});
+        delegate.menuNeedsUpdate();
+        QVERIFY(visibleTitles(*delegate.menu()).contains("|   edited|") &&
+                !visibleTitles(*delegate.menu()).contains("work"));
+
+        // The panel may be light or dark, and an XEmbed tray does not say which.
         for (const QColor panel :
              {QColor(Qt::white), QColor(0xe0, 0xe0, 0xe0), QColor(0x20, 0x20, 0x20), QColor(Qt::black)}) {
             QImage image(22, 22, QImage::Format_RGB32);
@@ -165,11 +163,9 @@ private Q_SLOTS:
         Settings::d().clear();
         QVERIFY(Settings::hotkeyEnabled() && !LoginItem::isEnabled());
         QVERIFY(!Settings::iCloudSync() && !Settings::incognito() && !Settings::defaultBrowser());
-        Settings::setDefaultBrowser(u"Brave Browser"_s);
-        Settings::setDefaultBrowser(std::nullopt);
-        QVERIFY(!Settings::d().contains(Settings::defaultBrowserKey));
         Settings::setExtraArgs(QString());
         QVERIFY(Settings::d().contains(Settings::extraArgsKey) && Settings::extraArgs().isEmpty());
+
         // Only a real boolean false switches the shortcut off.
         const QList<std::pair<QByteArray, bool>> lines{{"false", false}, {"true", true},  {"yes", true}, {"no", true},
                                                        {"0", true},      {"FALSE", true}, {"", true}};
@@ -182,8 +178,6 @@ private Q_SLOTS:
         }
         Settings::d().setValue(Settings::hotkeyEnabledKey, 0); // a number in memory is no boolean either
         QVERIFY(Settings::hotkeyEnabled());
-        Settings::d().setValue(Settings::hotkeyEnabledKey, false);
-        QVERIFY(!Settings::hotkeyEnabled());
     }
 
     // The entry starts this very program, and goes when switched off.
@@ -200,6 +194,7 @@ private Q_SLOTS:
             TestEnvironment::writeFile(LoginItem::entryPath(), TestEnvironment::readFile(LoginItem::entryPath()) + off);
             QVERIFY2(!LoginItem::isEnabled(), off);
         }
+
         // Someone else's entry of the same name is neither ours to report, nor to
         // delete, nor to overwrite.
         const QByteArray foreign("[Desktop Entry]\nType=Application\nName=Other\nExec=other\n");

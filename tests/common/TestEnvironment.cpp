@@ -1,10 +1,5 @@
 #include "TestEnvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-
 namespace TestEnvironment {
 
 namespace {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AccountsFile.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -39,6 +41,44 @@ QStringList recordedArguments(const QString& executable, int timeoutMs = 5000);
 bool startSessionBus(QProcess& daemon);
 
 } // namespace TestEnvironment
+
+// Account records for tests, and what tests compare them by.
+namespace TestAccounts {
+
+inline Account make(const QString& label, const QString& site = QStringLiteral("Site"),
+                    const QString& url = QStringLiteral("https://example.org/login"))
+{
+    Account account;
+    account.siteName = site;
+    account.url = url;
+    account.label = label;
+    return account;
+}
+
+inline void write(const QString& path, const QList<Account>& accounts)
+{
+    TestEnvironment::writeFile(path, AccountsFile::encode(accounts));
+}
+
+inline QStringList labels(const QList<Account>& accounts)
+{
+    QStringList result;
+    for (const Account& account : accounts)
+        result << account.label;
+    return result;
+}
+
+} // namespace TestAccounts
+
+// A child process that is killed, and waited for, when it goes.
+class OwnedProcess : public QProcess {
+public:
+    ~OwnedProcess() override
+    {
+        kill();
+        waitForFinished();
+    }
+};
 
 #define CORVALINK_TEST_MAIN(TestClass)                                                                                 \
     int main(int argc, char** argv)                                                                                    \

@@ -33,11 +33,9 @@ public:
     // The cookie header of the last request for the path ("" without one), or a null text.
     QString lastCookieFor(const QString& path) const
     {
-        for (auto it = requests.crbegin(); it != requests.crend(); ++it) {
-            if (it->path == path)
-                return it->cookie.isNull() ? QStringLiteral("") : it->cookie;
-        }
-        return {};
+        const auto it =
+            std::find_if(requests.crbegin(), requests.crend(), [&](const Request& r) { return r.path == path; });
+        return it == requests.crend() ? QString() : it->cookie.isNull() ? QStringLiteral("") : it->cookie;
     }
 
     int countFor(const QString& path) const

@@ -69,10 +69,8 @@ inline void answerNextAlert(const QString& buttonText, const QString& typed = QS
         timer->deleteLater();
         if (seen)
             *seen = true;
-        if (!typed.isNull()) {
-            if (auto* field = modal->findChild<QLineEdit*>())
-                field->setText(typed);
-        }
+        if (auto* field = modal->findChild<QLineEdit*>(); field && !typed.isNull())
+            field->setText(typed);
         button(modal, buttonText)->click();
     });
     timer->start();

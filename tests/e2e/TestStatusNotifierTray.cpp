@@ -1,5 +1,4 @@
 #include "AppDriver.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "XDoTool.h"
 #include "sni/DBusMenuTypes.h"
@@ -12,17 +11,12 @@
 class FakeWatcher : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
 
 public:
     QStringList items;
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service) { items.append(service); }
-    void RegisterStatusNotifierHost(const QString&) {}
 };
 
 // The watcher starts on a private session bus after the app, and the test plays
@@ -32,9 +26,9 @@ class TestStatusNotifierTray : public QObject {
 
 private:
     static constexpr int patience = 20000;
-    QProcess m_bus;
+    OwnedProcess m_bus;
     AppDriver m_driver;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<OwnedProcess> m_app;
     FakeWatcher m_watcher;
     const Account m_work = TestAccounts::make("work", "GitHub"), m_perso = TestAccounts::make("perso", "GitHub");
 
@@ -74,17 +68,13 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
+    void theIconAppearsWhenTheWatcherStartsLate()
     {
         DBusMenuTypes::registerAll();
         QVERIFY(TestEnvironment::startSessionBus(m_bus) && QDBusConnection::sessionBus().isConnected());
         m_driver.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"));
         AppDriver::writeAccounts({m_work, m_perso, TestAccounts::make("R&D_team", "Claude")});
-        m_app.reset(m_driver.start());
-    }
-
-    void theIconAppearsWhenTheWatcherStartsLate()
-    {
+        m_app = m_driver.start();
         QTest::qWait(1500); // the app is up, with no tray anywhere
         QDBusConnection bus = QDBusConnection::sessionBus();
         QVERIFY(bus.registerObject(u"/StatusNotifierWatcher"_s, &m_watcher,
@@ -114,14 +104,6 @@ private Q_SLOTS:
         XDoTool::key(u"Return"_s); // "Remove, keep session"
         QTRY_VERIFY_WITH_TIMEOUT(!Account::find(AppDriver::storedAccounts(), m_work.id), patience);
         QVERIFY(!openMenu().contains(u"|work|"_s));
-    }
-
-    void cleanupTestCase()
-    {
-        for (QProcess* process : {m_app.get(), &m_bus}) {
-            process->kill();
-            process->waitForFinished();
-        }
     }
 };
 

@@ -1,6 +1,5 @@
 #include "AppDriver.h"
 #include "Paths.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "XDoTool.h"
 
@@ -17,7 +16,7 @@ private:
     // How long a step may take: generous, for the sanitizer build on a busy machine.
     static constexpr int patience = 20000;
     AppDriver m_driver;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<OwnedProcess> m_app;
     const Account m_claudeWork = TestAccounts::make("work", "Claude", "https://claude.ai/login");
     const Account m_githubWork = TestAccounts::make("work", "GitHub", "https://github.com/login");
     const Account m_githubPerso = TestAccounts::make("perso", "GitHub", "https://github.com/login");
@@ -64,7 +63,6 @@ private:
         for (const QString& k : keys)
             key(k);
     }
-
     void quitFromMenu()
     {
         chooseFromMenu({"Up", "Return"}); // the last item
@@ -72,15 +70,11 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        AppDriver::writeAccounts({m_githubWork, m_githubPerso, m_claudeWork});
-        m_app.reset(m_driver.start());
-        QVERIFY(trayIcon().x() >= 0);
-    }
-
     void theMenuOpensAccountsAndRemovesThem()
     {
+        AppDriver::writeAccounts({m_githubWork, m_githubPerso, m_claudeWork});
+        m_app = m_driver.start();
+        QVERIFY(trayIcon().x() >= 0);
         const QPoint icon = trayIcon();
         openMenu([&] {
             XDoTool::run({"mousemove", QString::number(icon.x()), QString::number(icon.y()), "click", "1"});
@@ -164,32 +158,21 @@ private Q_SLOTS:
         QVERIFY(XDoTool::windowsNamed(window).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), patience);
         QVERIFY(QFile::rename(m_driver.bin + u"/chromium.off"_s, m_driver.bin + u"/chromium"_s));
-    }
-
-    void twoStartsAtTheSameMomentMakeOneInstance()
-    {
         for (int round = 0; round < 8; ++round) {
-            std::unique_ptr<QProcess> first(m_driver.start()), second(m_driver.start());
+            const auto first = m_driver.start(), second = m_driver.start();
             const auto running = [&] {
                 return int(first->state() == QProcess::Running) + int(second->state() == QProcess::Running);
             };
             QTRY_COMPARE_WITH_TIMEOUT(running(), 1, patience);
             QTest::qWait(300);
             QCOMPARE(running(), 1);
-            for (QProcess* process : {first.get(), second.get()}) {
-                process->kill();
-                process->waitForFinished();
-            }
         }
-        m_app.reset(m_driver.start({"--snapshot"}));
+        m_app = m_driver.start({"--snapshot"});
         QVERIFY(trayIcon().x() >= 0);
         quitFromMenu();
-    }
 
-    // "--open" with no browser and no running instance opens a web window itself;
-    // when its helper cannot start, or is not there, it says so and fails.
-    void openingWithAHelperThatCannotStartFails()
-    {
+        // "--open" with no browser and no running instance opens a web window itself;
+        // when its helper cannot start, or is not there, it says so and fails.
         const QString installed = TestEnvironment::home() + u"/installed"_s;
         TestEnvironment::writeFile(installed + u"/corvalink-web"_s, "#!/nonexistent/interpreter\n");
         QVERIFY(QFile::copy(m_driver.executable(), installed + u"/corvalink"_s));
@@ -205,13 +188,6 @@ private Q_SLOTS:
             process.start(installed + u"/corvalink"_s, {"--open", "perso"});
             QVERIFY2(process.waitForFinished(30000) && process.exitCode() == 1, "--open hangs or succeeds");
             QVERIFY(process.readAllStandardError().contains("could not"));
-        }
-    }
-    void cleanupTestCase()
-    {
-        if (m_app) {
-            m_app->kill();
-            m_app->waitForFinished();
         }
     }
 };

@@ -1,5 +1,4 @@
 #include "AppDriver.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
@@ -19,31 +18,19 @@ private:
     // Outside the test's home, which the user nobody cannot enter.
     QTemporaryDir m_runtimeDir{QDir::tempPath() + u"/corvalink-sway-XXXXXX"_s};
     const QString m_runtime = m_runtimeDir.path();
-    QProcess m_sway, m_keyboard;
+    OwnedProcess m_sway, m_keyboard;
     AppDriver m_driver;
-    std::unique_ptr<QProcess> m_app;
+    std::unique_ptr<OwnedProcess> m_app;
     const Account m_course = TestAccounts::make("Cours", u"\u00C9cole"_s, "https://ecole.example/");
 
-    QProcessEnvironment clientEnvironment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"WAYLAND_DISPLAY"_s, m_runtime + u"/wayland-1"_s);
-        environment.insert(u"XDG_SESSION_TYPE"_s, u"wayland"_s);
-        environment.remove(u"DISPLAY"_s);
-        environment.remove(u"QT_QPA_PLATFORM"_s); // Qt picks Wayland itself
-        for (const QString& socket : QDir(m_runtime).entryList({u"sway-ipc.*.sock"_s}, QDir::System))
-            environment.insert(u"SWAYSOCK"_s, m_runtime + u'/' + socket);
-        return environment;
-    }
-    QByteArray runClient(const QString& program, const QStringList& arguments) const
+    static QByteArray runClient(const QString& program, const QStringList& arguments)
     {
         QProcess process;
-        process.setProcessEnvironment(clientEnvironment());
         process.start(program, arguments);
         process.waitForFinished(patience);
         return process.readAllStandardOutput();
     }
-    void type(const QStringList& arguments) const { runClient(u"wtype"_s, arguments); }
+    static void type(const QStringList& arguments) { runClient(u"wtype"_s, arguments); }
 
     // The app's windows as sway has them (shell, focused), with whether they float.
     QList<QJsonObject> appWindows() const
@@ -64,11 +51,11 @@ private:
     // The switcher among them: the one of its fixed size.
     QJsonObject switcher() const
     {
-        for (const QJsonObject& window : appWindows()) {
-            if (window.value(u"window_rect"_s).toObject().value(u"width"_s).toInt() == 360)
-                return window;
-        }
-        return {};
+        const QList<QJsonObject> windows = appWindows();
+        const auto it = std::find_if(windows.cbegin(), windows.cend(), [](const QJsonObject& window) {
+            return window.value(u"window_rect"_s).toObject().value(u"width"_s).toInt() == 360;
+        });
+        return it == windows.cend() ? QJsonObject() : *it;
     }
     // "corvalink --menu" shows the switcher.
     bool menu() const
@@ -78,7 +65,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
+    void theSwitcherAsANativeFloatingWindow()
     {
         if (geteuid() != 0)
             QSKIP("sway runs as the user nobody, which needs root to arrange");
@@ -89,22 +76,25 @@ private Q_SLOTS:
         m_sway.start(u"env"_s, {"-i", "XDG_RUNTIME_DIR=" + m_runtime, "WLR_BACKENDS=headless",
                                 "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman", "PATH=/usr/bin:/bin", "setpriv",
                                 "--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config});
-        QTRY_VERIFY_WITH_TIMEOUT(
-            QFileInfo::exists(m_runtime + u"/wayland-1"_s) && clientEnvironment().contains(u"SWAYSOCK"_s), patience);
+        const auto socket = [&] { return QDir(m_runtime).entryList({u"sway-ipc.*.sock"_s}, QDir::System).value(0); };
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_runtime + u"/wayland-1"_s) && !socket().isEmpty(), patience);
+
+        // Every child from now on is a client of the session; Qt picks Wayland itself.
+        qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_runtime + u"/wayland-1"_s));
+        qputenv("SWAYSOCK", QFile::encodeName(m_runtime + u'/' + socket()));
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        qunsetenv("DISPLAY");
+        qunsetenv("QT_QPA_PLATFORM");
+
         // A keyboard for the whole session: a seat without one leaves no window active.
-        m_keyboard.setProcessEnvironment(clientEnvironment());
         m_keyboard.start(u"wtype"_s, {"-s", "600000", "-k", "F13"});
 
         AppDriver::writeAccounts(
             {TestAccounts::make("work", "GitHub"), TestAccounts::make("perso", "GitHub"), m_course});
-        m_driver.environment = clientEnvironment();
+        m_driver.environment = QProcessEnvironment::systemEnvironment();
         m_driver.environment.insert(u"PATH"_s, m_driver.bin);
-        m_app.reset(m_driver.start());
+        m_app = m_driver.start();
         QTest::qWait(1000);
-    }
-
-    void theSwitcherAsANativeFloatingWindow()
-    {
         QVERIFY(menu());
         QCOMPARE(switcher().value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
         QVERIFY(switcher().value(u"floating"_s).toBool());
@@ -120,14 +110,6 @@ private Q_SLOTS:
         QVERIFY(menu());
         QCOMPARE(m_driver.run({"--settings"}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(switcher().isEmpty() && appWindows().size() == 1, patience);
-    }
-
-    void cleanupTestCase()
-    {
-        for (QProcess* process : {m_app.get(), &m_keyboard, &m_sway}) {
-            if (process)
-                process->kill(); // each waits for its end when it goes
-        }
     }
 };
 

@@ -1,7 +1,6 @@
 #include "BrowserLauncher.h"
 #include "Paths.h"
 #include "Settings.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 
 // Fake browsers: scripts named like the real executables that record their arguments.
@@ -38,10 +37,12 @@ private Q_SLOTS:
         QCOMPARE(BrowserLauncher::installedBrowsers(),
                  (QStringList{"Google Chrome Beta", "Microsoft Edge", "Chromium"}));
         QCOMPARE(BrowserLauncher::findExecutable(u"Chromium"_s), other + u"/chromium-browser"_s);
+
         // Flatpak exports in the home folder count too.
         TestEnvironment::makeFakeBrowsers({"com.brave.Browser"},
                                           TestEnvironment::home() + u"/.local/share/flatpak/exports/bin"_s);
         QVERIFY(BrowserLauncher::installedBrowsers().contains("Brave Browser"));
+
         // The account's own choice, else the default, else the first installed.
         Account a = TestAccounts::make("work");
         const QList<std::tuple<std::optional<QString>, QString, QString>> cases{
@@ -93,6 +94,7 @@ private Q_SLOTS:
     {
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
         const Account first = TestAccounts::make("first"), second = TestAccounts::make("second");
+
         // Folders left open to others by an earlier version are made private.
         const QString profile = Paths::profileFolder(first.id);
         QDir().mkpath(profile);

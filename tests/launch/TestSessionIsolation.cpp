@@ -1,13 +1,14 @@
 #include "BrowserLauncher.h"
 #include "Paths.h"
 #include "Settings.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "TestHttpServer.h"
 #include "WebFallbackWindow.h"
 #include "XDoTool.h"
 
 #include <csignal>
+
+using TestAccounts::make;
 
 // The product's promise with the real engines: Debian's Chromium, headless,
 // started by the launcher with each account's own profile folder, and the
@@ -20,7 +21,7 @@ private:
 
     static Account account(const QString& label)
     {
-        Account a = TestAccounts::make(label, u"Local"_s);
+        Account a = make(label, u"Local"_s);
         a.browser = u"Chromium"_s;
         return a;
     }
@@ -37,11 +38,8 @@ private:
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(lock).isSymLink() && !QFileInfo::exists(lock), 60000);
     }
 
-    Account webAccount(const QString& label, const QString& path)
-    {
-        return TestAccounts::make(label, "Claude", m_server.url(path));
-    }
-    static QStringList windowsTitled(const QString& label)
+    Account webAccount(const QString& label, const QString& path) { return make(label, "Claude", m_server.url(path)); }
+    static QStringList titled(const QString& label)
     {
         return XDoTool::windowsNamed(u"^Claude \u2013 "_s + label + u'$');
     }
@@ -54,11 +52,6 @@ private:
         WebFallbackWindow::show(a);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(a.url).path()) > before, 30000);
     }
-    static void closeAndWait(const QUuid& id)
-    {
-        WebFallbackWindow::open().value(id)->close();
-        QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(id), 10000);
-    }
     static QString removeAndWait(const QUuid& id)
     {
         QString outcome = u"timed out"_s;
@@ -68,17 +61,14 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
+    void accountsOfOneSiteKeepSeparateCookies()
     {
         if (BrowserLauncher::findExecutable(u"Chromium"_s).isEmpty())
             QFAIL("Debian's chromium is not installed: run tools/install-deps.sh");
+
         // Headless, and as root Chromium needs --no-sandbox; the machine has no network.
         Settings::setExtraArgs(QStringLiteral("--headless --no-sandbox --disable-gpu --disable-background-networking "
                                               "--disable-component-update --disable-sync --dump-dom"));
-    }
-
-    void accountsOfOneSiteKeepSeparateCookies()
-    {
         const Account alice = account(u"alice"_s);
         const Account bob = account(u"bob"_s);
         openAndWait(alice, u"/login?user=alice"_s);
@@ -92,6 +82,7 @@ private Q_SLOTS:
         // A third account has no session at all.
         openAndWait(account(u"carol"_s), u"/whoami"_s);
         QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u""_s);
+
         // Removal must not delete a profile under a running browser: it would write it back.
         const QString headless = Settings::extraArgs();
         Settings::setExtraArgs(QString(headless).remove(u" --dump-dom"_s)); // stays running
@@ -137,20 +128,17 @@ private Q_SLOTS:
                           headless + QStringList{"--user-data-dir=" + TestEnvironment::home() + "/control",
                                                  urls.first(), u"about:blank"_s});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(program + u".ran"_s), 30000);
-    }
-
-    void aProfileFolderThatCannotBeMadeStartsNoBrowser()
-    {
-        Account a = account(u"blocked"_s);
-        a.url = m_server.url(u"/blocked"_s);
-        const QString profile = Paths::profileFolder(a.id);
+        Account blocked = account(u"blocked"_s);
+        blocked.url = m_server.url(u"/blocked"_s);
+        const QString profile = Paths::profileFolder(blocked.id);
         TestEnvironment::writeFile(profile, "a file in the folder's place");
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cannot be made private and writable"_s));
-        QVERIFY(!BrowserLauncher::open(a));
+        QVERIFY(!BrowserLauncher::open(blocked));
         QTest::qWait(3000);
         QCOMPARE(m_server.countFor(u"/blocked"_s), 0);
         QCOMPARE(TestEnvironment::readFile(profile), QByteArray("a file in the folder's place"));
     }
+
     // A failed check must not leave its windows to the next one.
     void cleanup()
     {
@@ -164,7 +152,8 @@ private Q_SLOTS:
         showAndWaitForPage(a);
         QVERIFY(!TestEnvironment::readFile(u"/proc/self/maps"_s).contains("WebEngine")); // it lives in the helper
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("work")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("work")).isEmpty(), 10000);
+
         // Closed by the user with Ctrl+W.
         XDoTool::run({"windowfocus", "--sync", found.first()});
         XDoTool::run({"key", "ctrl+w"});
@@ -175,23 +164,23 @@ private Q_SLOTS:
     // comes up blank, once (not dropped and made again, a visible flash).
     void theHelpersCommandLine()
     {
-        Account a = webAccount(u"blank"_s, {});
+        Account blank = webAccount(u"blank"_s, {});
         for (const char* url : {"--no-sandbox", "https://example.org/a b", "not a url at all"}) {
-            a.url = QString::fromLatin1(url);
-            const QStringList arguments = WebFallbackWindow::helperArguments(a);
+            blank.url = QString::fromLatin1(url);
+            const QStringList arguments = WebFallbackWindow::helperArguments(blank);
             QVERIFY(arguments.size() == 3 && arguments.filter(u"="_s).size() == 3);
             QCOMPARE(arguments.at(2), u"--title=Claude \u2013 blank"_s);
         }
-        a.url = "https://example.org/login?next=%2F";
-        QCOMPARE(WebFallbackWindow::helperArguments(a).last(), "--url=https://example.org/login?next=%2F");
+        blank.url = "https://example.org/login?next=%2F";
+        QCOMPARE(WebFallbackWindow::helperArguments(blank).last(), "--url=https://example.org/login?next=%2F");
 
         const int requests = int(m_server.requests.size());
-        a.url = "not a url at all";
-        WebFallbackWindow::show(a);
+        blank.url = "not a url at all";
+        WebFallbackWindow::show(blank);
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = windowsTitled("blank")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("blank")).isEmpty(), 10000);
         QTest::qWait(500);
-        QVERIFY(windowsTitled("blank") == found && m_server.requests.size() == requests);
+        QVERIFY(titled("blank") == found && m_server.requests.size() == requests);
     }
 
     void sessionsAreSeparateAndSurviveClosing()
@@ -206,8 +195,7 @@ private Q_SLOTS:
             showAndWaitForPage(a);
         QVERIFY(TestEnvironment::isPrivate(webdata) && TestEnvironment::isPrivate(WebFallbackWindow::dataDir(bob.id)));
         WebFallbackWindow::closeAll(); // what quitting runs, with no event loop after it
-        QVERIFY(WebFallbackWindow::open().isEmpty() && windowsTitled("alice").isEmpty() &&
-                windowsTitled("bob").isEmpty());
+        QVERIFY(WebFallbackWindow::open().isEmpty() && titled("alice").isEmpty() && titled("bob").isEmpty());
 
         showAndWaitForPage(alice, u"/whoami"_s);
         QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), "session=alice");
@@ -218,7 +206,7 @@ private Q_SLOTS:
         // the session and the engine's own folder of the account.
         QVERIFY(QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
         QCOMPARE(removeAndWait(alice.id), QString());
-        QVERIFY(!WebFallbackWindow::open().contains(alice.id) && windowsTitled("alice").isEmpty());
+        QVERIFY(!WebFallbackWindow::open().contains(alice.id) && titled("alice").isEmpty());
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(alice.id)));
         showAndWaitForPage(alice, u"/whoami"_s);
@@ -232,11 +220,12 @@ private Q_SLOTS:
         second.start(helper(), WebFallbackWindow::helperArguments(a));
         QVERIFY(second.waitForFinished(10000) && second.exitCode() == 3);
         QVERIFY(second.readAllStandardError().contains("already uses"));
-        closeAndWait(a.id);
+        WebFallbackWindow::open().value(a.id)->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(a.id), 10000);
 
         QProcess orphan;
         orphan.start(helper(), WebFallbackWindow::helperArguments(a));
-        QTRY_VERIFY_WITH_TIMEOUT(!windowsTitled("orphan").isEmpty(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!titled("orphan").isEmpty(), 30000);
         orphan.closeWriteChannel();
         QVERIFY(orphan.waitForFinished(10000) && orphan.exitCode() == 0);
     }

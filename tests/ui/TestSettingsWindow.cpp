@@ -14,7 +14,6 @@
 #include "SitePreset.h"
 #include "Store.h"
 #include "SwitchButton.h"
-#include "TestAccounts.h"
 #include "TestEnvironment.h"
 #include "UI.h"
 #include "WebFallbackWindow.h"
@@ -50,7 +49,7 @@ private:
     static Account account(const QString& label) { return TestAccounts::make(label, "GitHub", "https://x.org"); }
     static void store(const QList<Account>& accounts)
     {
-        TestEnvironment::writeFile(Store::shared().activeFile(), AccountsFile::encode(accounts));
+        TestAccounts::write(Store::shared().activeFile(), accounts);
         Store::shared().reload();
     }
 
@@ -138,9 +137,12 @@ private Q_SLOTS:
         QLineEdit* flags = control<QLineEdit>(u"Extra browser flags"_s);
         QTest::keyClicks(flags, u"--a"_s);
         QVERIFY(Settings::incognito() && Settings::extraArgs() == "--a");
+
         // Offscreen there is neither an X11 grab nor a portal: nothing to switch on.
         QVERIFY(!control<SwitchButton>(u"Quick-switch shortcut"_s)->isEnabled());
         QVERIFY(label(general(), "Bind a key to \"corvalink --menu\" in the desktop's keyboard settings"));
+
+        // The sync switch follows iCloud Drive.
         const auto mountDrive = [] { TestEnvironment::writeFile(Store::cloudRoot() + u"/Documents/a.txt"_s, "a"); };
         Settings::setICloudSync(true);
         QDir().mkpath(Store::cloudRoot()); // where the drive would be mounted, with nothing mounted
@@ -149,6 +151,7 @@ private Q_SLOTS:
         Settings::setICloudSync(false);
         mountDrive();
         sync = control<SwitchButton>(u"Sync with iCloud Drive"_s);
+
         // iCloud Drive goes away while the page is shown: the store refuses.
         QDir(TestEnvironment::home() + u"/Library"_s).removeRecursively();
         const int beeps = Feedback::beepCount();
@@ -159,11 +162,14 @@ private Q_SLOTS:
         QVERIFY(sync->isChecked() && Store::shared().syncing());
         sync->click();
         QVERIFY(!Store::shared().syncing() && !Store::shared().isWatching());
+
+        // The login switch shows what the system holds.
         SwitchButton* login = control<SwitchButton>(u"Open at login"_s);
         login->click();
         QVERIFY(login->isChecked() && LoginItem::isEnabled());
         login->click();
         QVERIFY(!LoginItem::isEnabled());
+
         // The autostart folder cannot be made: the switch springs back.
         const QString autostart = QFileInfo(LoginItem::entryPath()).path();
         QDir(autostart).removeRecursively();
@@ -171,7 +177,6 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^Launch at login failed: "_s));
         login->click();
         QVERIFY(!login->isChecked());
-        QFile::remove(autostart);
     }
 
     // Subtitles and footnotes, measured in the pixels of the window, on a light
@@ -199,12 +204,9 @@ private Q_SLOTS:
             }
         }
         QApplication::setPalette(light);
-    }
 
-    // Tabs by key; Tab reaches the browser select and Space opens it; Escape
-    // and Ctrl+W close the window, which opens again as it was.
-    void theKeyboardReachesEverything()
-    {
+        // Tabs by key; Tab reaches the browser select and Space opens it; Escape
+        // and Ctrl+W close the window, which opens again as it was.
         controller().show(0);
         QVERIFY(QTest::qWaitForWindowActive(window()));
         for (const auto& [keys, tab] : {std::pair{Qt::ControlModifier | Qt::Key_PageDown, 1},
@@ -254,6 +256,8 @@ private Q_SLOTS:
         QCOMPARE(first().browser, u"Vivaldi"_s);
         choose(select, "Default");
         QVERIFY(!first().browser);
+
+        // Renamed and recoloured from the row's menu.
         showAccounts({account(u"work"_s)});
         for (const auto& [answer, typed, stored] : {std::tuple{"Save", "", "work"}, // empty text is ignored
                                                     {"Cancel", "other", "work"},
@@ -297,6 +301,8 @@ private Q_SLOTS:
         QVERIFY(storedLabels().isEmpty() && !QFileInfo::exists(profile(drop)));
         QTRY_VERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(drop.id)));
         QVERIFY(!QFileInfo::exists(WebFallbackWindow::engineDir(drop.id)));
+
+        // Rows built before the list changed act on the right account.
         const Account gone = account(u"gone"_s);
         showAccounts({gone, account(u"second"_s)});
         QAction* renameSecond = action("second", u"Rename\u2026"_s);
@@ -326,6 +332,7 @@ private Q_SLOTS:
         }
         QVERIFY(Store::shared().accounts().last().lastOpened);
         QCOMPARE(TestEnvironment::recordedArguments(m_bin + u"/chromium"_s).value(3), "https://claude.ai/login");
+
         // With many accounts the window stays on the screen and its column scrolls
         // to the last row and the "Add account…" button.
         QList<Account> many;
@@ -338,12 +345,9 @@ private Q_SLOTS:
         controller().accountsPage()->findChild<QScrollArea*>()->ensureWidgetVisible(add);
         QVERIFY(!add->visibleRegion().isEmpty());
         showAccounts({});
-    }
 
-    // A new form shows the first preset; another preset overwrites site and URL
-    // only; "Custom" leaves a bare scheme, which only beeps.
-    void presetsFillSiteAndUrl()
-    {
+        // A new form shows the first preset; another preset overwrites site and URL
+        // only; "Custom" leaves a bare scheme, which only beeps.
         qputenv("PATH", TestEnvironment::makeFakeBrowsers({"chromium"}).toUtf8());
         AddAccountForm& f = form();
         QCOMPARE(f.siteField()->text() + ' ' + f.urlField()->text(), "Claude " + SitePreset::all().first().loginUrl);
@@ -379,14 +383,17 @@ private Q_SLOTS:
             QCOMPARE(saved ? saved->url : m_form->urlField()->text(), saved ? savedUrl : url);
             QVERIFY(Feedback::beepCount() == beeps + (saved ? 0 : 1) && saved.has_value() == !savedUrl.isNull());
         }
+
         // Trimming takes space separators and tabs, not line breaks.
         QCOMPARE(AddAccountForm::trimmed(u"\u00A0\t work \u2003"_s) + AddAccountForm::trimmed(u" b\n"_s), "workb\n");
         const auto saved = save(u"  Git Hub\t"_s, u"\twork "_s, u"github.com"_s);
         QVERIFY(saved->siteName == "Git Hub" && saved->label == "work" && !saved->browser && !saved->color);
+
         // Browsers are looked for when a form is made.
         qputenv("PATH", TestEnvironment::makeFakeBrowsers({"vivaldi"}, TestEnvironment::home() + u"/later"_s).toUtf8());
         QCOMPARE(m_form->browserPicker()->items(), QStringList{"Default"});
         QCOMPARE(form().browserPicker()->items(), (QStringList{"Default", "Vivaldi"}));
+
         // Escape cancels, Return and the keypad's Enter save, through the window as
         // the platform delivers keys; the same controls survive a rebuild of the page.
         AddAccountForm& f = form();
@@ -450,12 +457,9 @@ private Q_SLOTS:
         stale.popUp();
         for (QAction* action : stale.menu()->actions())
             QVERIFY(!action->isChecked());
-    }
 
-    // A disabled switch shows its track, the keyboard's focus shows as a ring,
-    // and every control carries its row's name.
-    void switchesShowTheirStateAndAreNamed()
-    {
+        // A disabled switch shows its track, the keyboard's focus shows as a ring,
+        // and every control carries its row's name.
         auto* off = new SwitchButton(false);
         auto* focused = new SwitchButton(false);
         off->setEnabled(false);
@@ -468,6 +472,7 @@ private Q_SLOTS:
 
         const QImage disabled = off->grab().toImage();
         const QColor background = disabled.pixelColor(0, 0);
+
         // More than the knob (about 18 x 18 inside the track) stands out from the card.
         QVERIFY(pixelsAwayFrom(disabled, background, 120) >
                 pixelsAwayFrom(disabled.copy(2, 2, 18, 18), background, 120) + 20);
@@ -488,10 +493,10 @@ private Q_SLOTS:
                                             {0, "now"},
                                             {2 * 3600, "in 2 hr."}})
             QCOMPARE(RelativeDate::shortText(now.addSecs(seconds), now), QString::fromLatin1(text));
+
         // At the default size the measures hold; a larger desktop font enlarges every
         // text in proportion, and fields are as large as the row text beside them.
         const QFont original = QApplication::font();
-        QCOMPARE(UI::font(13).pixelSize(), 13);
         auto* field = UI::field(QString(), QString(), 120);
         std::unique_ptr<QWidget> row(UI::row(u"Title"_s, std::nullopt, {}, {field}));
         row->setFont(UI::font(13)); // as the settings window sets it
