@@ -78,6 +78,14 @@ void sortAccounts(benchmark::State& state)
         benchmark::DoNotOptimize(Store::sorted(accounts));
 }
 
+// The accounts file's text, as every save writes it.
+void encodeAccounts(benchmark::State& state)
+{
+    const QList<Account> accounts = makeAccounts(int(state.range(0)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AccountsFile::encode(accounts));
+}
+
 void saveAccounts(benchmark::State& state)
 {
     StoreFixture fixture(int(state.range(0)));
@@ -90,6 +98,7 @@ void saveAccounts(benchmark::State& state)
 BENCHMARK(reloadUnchanged)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(reloadRewritten)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(sortAccounts)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(encodeAccounts)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(saveAccounts)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
