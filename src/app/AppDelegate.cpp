@@ -30,6 +30,13 @@ bool menusPopUpAtCursor()
     return QGuiApplication::platformName() == QLatin1String("xcb");
 }
 
+// The menu as the accounts file holds it now: every opening reads it afresh.
+QList<MenuEntry> currentEntries()
+{
+    Store::shared().reload();
+    return StatusMenuContent::build(Store::shared().accounts());
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject* parent)
@@ -56,12 +63,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     m_statusMenu = new StatusMenu(m_menu, [this](const MenuEntry& entry) { trigger(entry); });
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
     m_statusItem = new StatusItem(
-        m_menu,
-        [] {
-            Store::shared().reload();
-            return StatusMenuContent::build(Store::shared().accounts());
-        },
-        [this](const MenuEntry& entry) { trigger(entry); }, this);
+        m_menu, currentEntries, [this](const MenuEntry& entry) { trigger(entry); }, this);
     connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::popUpMenu);
 
     QPointer<AppDelegate> self(this);
@@ -88,8 +90,7 @@ void AppDelegate::checkReachable()
 
 void AppDelegate::menuNeedsUpdate()
 {
-    Store::shared().reload();
-    m_statusMenu->populate(StatusMenuContent::build(Store::shared().accounts()));
+    m_statusMenu->populate(currentEntries());
 }
 
 void AppDelegate::popUpMenu()
@@ -114,9 +115,8 @@ void AppDelegate::showSwitcher()
         m_switcher->activateWindow();
         return;
     }
-    Store::shared().reload();
     QList<AccountSwitcher::Group> groups;
-    for (const MenuEntry& entry : StatusMenuContent::build(Store::shared().accounts())) {
+    for (const MenuEntry& entry : currentEntries()) {
         if (entry.kind == MenuEntry::Kind::Header)
             groups.append({entry.title, {}});
         else if (entry.kind == MenuEntry::Kind::Account && entry.account && !groups.isEmpty())
