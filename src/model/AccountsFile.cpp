@@ -1,5 +1,6 @@
 #include "AccountsFile.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -146,11 +147,19 @@ std::optional<QList<Account>> decode(const QByteArray& bytes, QString* why)
     QList<Account> accounts;
     const QJsonArray array = document.array();
     accounts.reserve(array.size());
+    // Two records of one id would share a profile: which one the user meant is unknowable.
+    QHash<QUuid, qsizetype> seen;
     for (qsizetype i = 0; i < array.size(); ++i) {
         std::optional<Problem> problem;
         auto account = fromJson(array.at(i), problem);
         if (!account)
             return reject(describe(i, *problem));
+        if (const auto first = seen.constFind(account->id); first != seen.cend())
+            return reject(QStringLiteral("entries %1 and %2 have the same id %3")
+                              .arg(*first + 1)
+                              .arg(i + 1)
+                              .arg(account->idText()));
+        seen.insert(account->id, i);
         accounts.append(std::move(*account));
     }
     return accounts;
