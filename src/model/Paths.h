@@ -16,8 +16,24 @@ QString webEngineFolder(const QUuid& id, const QString& base = dataFolder());
 
 // Creates the folder with its parents and makes the folder itself private to
 // the user (0700). Returns whether it is now a folder of the user's, writable
-// and private: anything else (a file in its place, a full disk) is not.
+// and private: anything else (a file in its place, a full disk) is not. A
+// symbolic link the user put there is used as it is, never changed: it counts
+// only when what it points to is already such a folder.
 bool makePrivateDir(const QString& path);
+
+// Whether the path itself is a symbolic link (dangling or not).
+bool isLink(const QString& path);
+
+// Deletes one of the app's own folders below `base` with what it holds. A
+// symbolic link there is removed itself, never what it points to, and nothing
+// is deleted through a linked folder on the way from `base`. False with the
+// reason in `error` when something was left.
+bool removeOwnFolder(const QString& path, const QString& base, QString* error);
+
+// A folder only this user can reach, for sockets and lock files:
+// $XDG_RUNTIME_DIR when it is the user's and private, else a private folder in
+// the user's cache. Empty when neither can be had.
+QString runtimeFolder();
 
 // The path with the home folder written as "~".
 QString withTilde(const QString& path);

@@ -9,7 +9,11 @@
 // clean-up of interrupted saves never touches a file the user made.
 namespace SafeWrite {
 
-// False with the reason in `error` when the target keeps its old content.
+// The file a chain of symbolic links leads to (the path itself when it is none).
+QString resolveLinks(const QString& path);
+
+// False with the reason in `error` when the target keeps its old content. A
+// link is written through: the file it leads to is replaced.
 bool write(const QString& path, const QByteArray& bytes, QString* error);
 
 // Removes the temporary files of saves to `path` that were cut short (the

@@ -3,6 +3,7 @@
 #include "AccountsFile.h"
 #include "CloudDownload.h"
 #include "CloudPresence.h"
+#include "FileLock.h"
 #include "Paths.h"
 #include "SafeWrite.h"
 #include "Settings.h"
@@ -13,22 +14,40 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const QString accountsFileName = QStringLiteral("accounts.json");
 
-// The first list in its order, then every record of the second whose id it lacks.
-QList<Account> mergeById(QList<Account> first, const QList<Account>& second)
+// Three ways: a record that one side lacks now although `base` (the ids both
+// sides held when they last agreed) has it was removed on that side, and stays
+// removed; any other record is kept. With no base, nothing counts as removed.
+// The first list's records and order come first.
+QList<Account> mergeThreeWay(const QList<Account>& first, const QList<Account>& second,
+                             const std::optional<QSet<QUuid>>& base)
 {
-    for (const Account& account : second) {
-        if (Account::indexOf(first, account.id) < 0)
-            first.append(account);
+    const auto inBase = [&](const Account& account) { return base && base->contains(account.id); };
+    QList<Account> merged;
+    for (const Account& account : first) {
+        if (!inBase(account) || Account::indexOf(second, account.id) >= 0)
+            merged.append(account);
     }
-    return first;
+    for (const Account& account : second) {
+        if (!inBase(account) && Account::indexOf(first, account.id) < 0)
+            merged.append(account);
+    }
+    return merged;
 }
 
 QString cloudFile()
@@ -40,6 +59,11 @@ QString cloudFile()
 QString placeholderFile()
 {
     return Store::cloudDir() + QStringLiteral("/.accounts.json.icloud");
+}
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
 }
 
 } // namespace
@@ -56,17 +80,26 @@ Store::Store(const QString& baseDir, QObject* parent)
     , m_baseDir(baseDir)
 {
     Paths::makePrivateDir(m_baseDir);
-    SafeWrite::removeLeftovers(m_baseDir + QLatin1Char('/') + accountsFileName);
+    SafeWrite::removeLeftovers(localFile());
     if (syncing()) {
         prepareCloud();
         SafeWrite::removeLeftovers(cloudFile());
+    }
+    // The drive went or came while no Corvalink ran: the same merge as when it
+    // happens under a running one.
+    if (const auto lastActive = loadBases()) {
+        m_activePath = *lastActive;
+        const FileLock lock(localFile());
+        followActiveFile();
+        startWatching();
+        return;
     }
     m_activePath = activeFile();
     const FileRead read = readFile(m_activePath);
     if (read.state == FileRead::State::Present) {
         if (auto list = AccountsFile::decode(read.bytes, &m_readError)) {
             m_accounts = std::move(*list);
-            m_known.insert(m_activePath, read.bytes);
+            remember(m_activePath, read.bytes, m_accounts);
         }
     } else {
         m_readError = read.error;
@@ -81,21 +114,88 @@ QString Store::profileDir(const QUuid& id) const
     return Paths::profileFolder(id, m_baseDir);
 }
 
-QString Store::activeFile() const
+QString Store::localFile() const
 {
-    return syncing() ? cloudFile() : m_baseDir + QLatin1Char('/') + accountsFileName;
+    return m_baseDir + QLatin1Char('/') + accountsFileName;
 }
 
+QString Store::activeFile() const
+{
+    return syncing() ? cloudFile() : localFile();
+}
+
+// Opened without waiting and looked at before reading: a FIFO or a device in the
+// file's place would block the tray app, so it is never read.
 Store::FileRead Store::readFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return {FileRead::State::Missing, {}, {}};
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return {FileRead::State::Unreadable,
-                {},
-                QFileInfo(path).isFile() ? file.errorString() : QStringLiteral("it is not a file")};
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return {FileRead::State::Missing, {}, {}};
+        return {FileRead::State::Unreadable, {}, QString::fromLocal8Bit(std::strerror(errno))};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return {FileRead::State::NotAFile, {}, QStringLiteral("it is not a regular file")};
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {FileRead::State::Unreadable, {}, file.errorString()};
+    }
     return {FileRead::State::Present, file.readAll(), {}};
+}
+
+void Store::remember(const QString& path, const QByteArray& bytes, const QList<Account>& list)
+{
+    m_known.insert(path, bytes);
+    if (m_knownLists.contains(path) && m_knownLists.value(path) == list && m_savedActivePath == m_activePath)
+        return;
+    m_knownLists.insert(path, list);
+    if (Settings::iCloudSync())
+        saveBases();
+}
+
+// Beside the local accounts file and never synced: what this computer last
+// knew of each file.
+QString Store::basesFile() const
+{
+    return m_baseDir + QStringLiteral("/sync-base.json");
+}
+
+std::optional<QString> Store::loadBases()
+{
+    QFile file(basesFile());
+    if (!Settings::iCloudSync() || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    for (const auto& [key, path] :
+         {std::pair{QStringLiteral("local"), localFile()}, {QStringLiteral("cloud"), cloudFile()}}) {
+        const QByteArray text = QJsonDocument(object.value(key).toArray()).toJson();
+        if (const auto list = object.value(key).isArray() ? AccountsFile::decode(text) : std::nullopt)
+            m_knownLists.insert(path, *list);
+    }
+    m_savedActivePath = object.value(QStringLiteral("active")) == QLatin1String("cloud") ? cloudFile() : localFile();
+    if (m_savedActivePath == activeFile() || !m_knownLists.contains(m_savedActivePath))
+        return std::nullopt;
+    m_accounts = m_knownLists.value(m_savedActivePath);
+    return m_savedActivePath;
+}
+
+void Store::saveBases()
+{
+    QJsonObject object{
+        {QStringLiteral("active"), m_activePath == cloudFile() ? QStringLiteral("cloud") : QStringLiteral("local")}};
+    for (const auto& [key, path] :
+         {std::pair{QStringLiteral("local"), localFile()}, {QStringLiteral("cloud"), cloudFile()}}) {
+        if (m_knownLists.contains(path))
+            object.insert(key, QJsonDocument::fromJson(AccountsFile::encode(m_knownLists.value(path))).array());
+    }
+    QString error;
+    if (!SafeWrite::write(basesFile(), QJsonDocument(object).toJson(), &error))
+        qWarning("Corvalink: could not keep what sync needs to know of removals: %s", qPrintable(error));
+    m_savedActivePath = m_activePath;
 }
 
 std::optional<QList<Account>> Store::changedOutside(const QString& path, const FileRead& read)
@@ -104,39 +204,70 @@ std::optional<QList<Account>> Store::changedOutside(const QString& path, const F
         return std::nullopt;
     auto list = AccountsFile::decode(read.bytes);
     if (list)
-        m_known.insert(path, read.bytes);
+        remember(path, read.bytes, *list);
     return list;
 }
 
 void Store::reload()
 {
+    bool changed = false;
+    {
+        const FileLock lock(localFile());
+        changed = reloadFile();
+    }
+    // Observers may change the list in turn: not while the lock is held.
+    if (changed)
+        Q_EMIT accountsChanged();
+}
+
+bool Store::reloadFile()
+{
     if (syncing())
         prepareCloud();
     if (followActiveFile())
-        return;
+        return false;
     const FileRead read = readFile(m_activePath);
     if (read.state != FileRead::State::Present) {
         m_readError = read.error;
-        return;
+        return false;
     }
     // The very text of the list in memory needs no decoding to compare equal.
     if (read.bytes == m_known.value(m_activePath)) {
         m_readError.clear();
-        return;
+        return false;
     }
     auto list = AccountsFile::decode(read.bytes, &m_readError);
     if (!list)
-        return;
+        return false;
     m_readError.clear();
-    m_known.insert(m_activePath, read.bytes);
+    remember(m_activePath, read.bytes, *list);
     if (*list == m_accounts)
-        return;
+        return false;
     m_accounts = std::move(*list);
-    Q_EMIT accountsChanged();
+    return true;
 }
 
-// Switching files (iCloud Drive mounted or gone) must not lose an account: the
-// newly active file's records win, every other record in memory goes after them.
+QList<Account> Store::mergeWithFile(const QString& path, const FileRead& read, const QList<Account>& other,
+                                    bool fileFirst)
+{
+    std::optional<QList<Account>> onDisk;
+    if (read.state == FileRead::State::Present)
+        onDisk = AccountsFile::decode(read.bytes);
+    if (!onDisk)
+        return other;
+    std::optional<QSet<QUuid>> base;
+    if (m_knownLists.contains(path)) {
+        base.emplace();
+        for (const Account& account : m_knownLists.value(path))
+            base->insert(account.id);
+    }
+    remember(path, read.bytes, *onDisk);
+    return fileFirst ? mergeThreeWay(*onDisk, other, base) : mergeThreeWay(other, *onDisk, base);
+}
+
+// Switching files (iCloud Drive mounted or gone) must not lose an account nor
+// bring a removed one back: the lists merge three ways, the newly active file's
+// records win, and every other record in memory goes after them.
 bool Store::followActiveFile()
 {
     const QString path = activeFile();
@@ -148,17 +279,11 @@ bool Store::followActiveFile()
     if (read.state == FileRead::State::Missing && path == cloudFile() && QFileInfo::exists(placeholderFile()))
         return false;
     m_activePath = path;
-    QList<Account> merged = m_accounts;
-    if (read.state == FileRead::State::Present) {
-        if (auto list = AccountsFile::decode(read.bytes)) {
-            m_known.insert(path, read.bytes);
-            merged = mergeById(std::move(*list), m_accounts);
-        }
-    }
+    QList<Account> merged = mergeWithFile(path, read, m_accounts, true);
     const bool changed = !(merged == m_accounts);
+    if (read.state != FileRead::State::Present || AccountsFile::encode(merged) != read.bytes)
+        write(path, read, merged);
     m_accounts = std::move(merged);
-    if (read.state != FileRead::State::Present || AccountsFile::encode(m_accounts) != read.bytes)
-        write(path, read);
     if (changed)
         announceLater();
     return true;
@@ -172,8 +297,7 @@ void Store::announceLater()
 
 bool Store::keepUnreadableCopy(const QString& path)
 {
-    const QString copy = path + QStringLiteral(".unreadable-") +
-                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString copy = path + QStringLiteral(".unreadable-") + timeStamp();
     if (!QFile::copy(path, copy)) {
         qWarning("Corvalink: %s cannot be read and cannot be copied aside; it is left as it is", qPrintable(path));
         return false;
@@ -182,11 +306,48 @@ bool Store::keepUnreadableCopy(const QString& path)
     return true;
 }
 
-// Writes the list in memory over the file, as the caller just read it. A file
-// there that this store did not write and that does not decode is copied aside
-// first, whoever made it.
-bool Store::write(const QString& path, const FileRead& current)
+// A link that leads nowhere (say, to a disk that is not mounted) cannot take
+// the list: it is kept aside under another name, and the list gets a file of its own.
+bool Store::moveDanglingLinkAside(const QString& path)
 {
+    const QFileInfo link(path);
+    if (!link.isSymLink() || QFileInfo(SafeWrite::resolveLinks(path)).dir().exists())
+        return false;
+    const QString aside = path + QStringLiteral(".link-") + timeStamp();
+    if (!QFile::rename(path, aside))
+        return false;
+    qWarning("Corvalink: %s is a link to %s, which cannot be reached; the link was kept as %s and the accounts "
+             "are written to a file of their own",
+             qPrintable(path), qPrintable(link.symLinkTarget()), qPrintable(aside));
+    return true;
+}
+
+void Store::reportWriteFailure(const QString& why)
+{
+    // Said once, not at every save that meets the same problem.
+    if (why != m_writeError)
+        qWarning("Corvalink: %s", qPrintable(why));
+    m_writeError = why;
+}
+
+// Writes the list over the file, as the caller just read it. A file there that
+// this store did not write and that does not decode is copied aside first,
+// whoever made it; anything that is not a regular file is left alone.
+bool Store::write(const QString& path, const FileRead& current, const QList<Account>& list, Emptying emptying)
+{
+    if (current.state == FileRead::State::NotAFile) {
+        reportWriteFailure(QStringLiteral("%1 is not a regular file; it is left as it is").arg(path));
+        return false;
+    }
+    if (list.isEmpty() && emptying == Emptying::Refused && current.state == FileRead::State::Present) {
+        const auto onDisk = AccountsFile::decode(current.bytes);
+        if (onDisk && !onDisk->isEmpty()) {
+            reportWriteFailure(QStringLiteral("refused to write an empty list over the %1 accounts of %2")
+                                   .arg(onDisk->size())
+                                   .arg(path));
+            return false;
+        }
+    }
     if (path == cloudFile())
         QDir().mkpath(cloudDir());
     const bool foreign = current.state == FileRead::State::Unreadable ||
@@ -194,21 +355,24 @@ bool Store::write(const QString& path, const FileRead& current)
                           !AccountsFile::decode(current.bytes));
     if (foreign && !keepUnreadableCopy(path))
         return false;
-    const QByteArray bytes = AccountsFile::encode(m_accounts);
+    const QByteArray bytes = AccountsFile::encode(list);
     QString error;
-    if (!SafeWrite::write(path, bytes, &error)) {
-        qWarning("Corvalink: could not write %s: %s", qPrintable(path), qPrintable(error));
+    if (!SafeWrite::write(path, bytes, &error) &&
+        !(moveDanglingLinkAside(path) && SafeWrite::write(path, bytes, &error))) {
+        reportWriteFailure(QStringLiteral("could not write %1: %2").arg(path, error));
         return false;
     }
-    m_known.insert(path, bytes);
+    m_writeError.clear();
+    remember(path, bytes, list);
     return true;
 }
 
 // Every change is made on the file as it is now: an edit made outside since the
 // last read (another Corvalink, the user's editor) is taken first, then the
-// change is applied to it by id.
-void Store::change(const Edit& edit)
+// change is applied to it by id. The lock keeps other processes out meanwhile.
+void Store::change(const Edit& edit, Emptying emptying)
 {
+    const FileLock lock(localFile());
     followActiveFile();
     QList<Account> list = m_accounts;
     const FileRead read = readFile(m_activePath);
@@ -220,7 +384,7 @@ void Store::change(const Edit& edit)
     const bool save = edit(list);
     m_accounts = std::move(list);
     if (save)
-        write(m_activePath, read);
+        write(m_activePath, read, m_accounts, emptying);
 }
 
 void Store::save()
@@ -260,12 +424,15 @@ void Store::markOpened(const Account& account)
 
 void Store::remove(const Account& account, bool deleteProfile)
 {
-    change([&](QList<Account>& list) {
-        list.removeIf([&](const Account& stored) { return stored.id == account.id; });
-        return true;
-    });
-    if (deleteProfile)
-        QDir(profileDir(account.id)).removeRecursively();
+    change(
+        [&](QList<Account>& list) {
+            list.removeIf([&](const Account& stored) { return stored.id == account.id; });
+            return true;
+        },
+        Emptying::Allowed);
+    QString error;
+    if (deleteProfile && !Paths::removeOwnFolder(profileDir(account.id), m_baseDir, &error))
+        qWarning("Corvalink: %s", qPrintable(error));
 }
 
 QList<Account> Store::sorted(QList<Account> accounts)
@@ -315,44 +482,48 @@ bool Store::enableSync()
 {
     if (!cloudAvailable())
         return false;
-    prepareCloud();
-    const QString path = cloudFile();
-    const FileRead read = readFile(path);
-    // Merging with a file that is not here yet would write the local list over it.
-    if (read.state == FileRead::State::Missing && QFileInfo::exists(placeholderFile())) {
-        qWarning("Corvalink: iCloud Drive has not downloaded %s yet; sync can be switched on once it has",
-                 qPrintable(path));
-        return false;
-    }
-    QList<Account> cloud;
-    if (read.state == FileRead::State::Present) {
-        if (auto list = AccountsFile::decode(read.bytes)) {
-            m_known.insert(path, read.bytes);
-            cloud = std::move(*list);
+    {
+        const FileLock lock(localFile());
+        prepareCloud();
+        const QString path = cloudFile();
+        const FileRead read = readFile(path);
+        // Merging with a file that is not here yet would write the local list over it.
+        if (read.state == FileRead::State::Missing && QFileInfo::exists(placeholderFile())) {
+            m_syncProblem = QStringLiteral("iCloud Drive has not downloaded %1 yet").arg(path);
+            qWarning("Corvalink: %s; sync can be switched on once it has", qPrintable(m_syncProblem));
+            return false;
         }
+        QList<Account> merged = mergeWithFile(path, read, m_accounts, true);
+        if (!write(path, read, merged)) {
+            m_syncProblem = m_writeError;
+            qWarning("Corvalink: iCloud Drive sync stays off: %s", qPrintable(m_syncProblem));
+            return false;
+        }
+        m_syncProblem.clear();
+        Settings::setICloudSync(true);
+        saveBases();
+        m_accounts = std::move(merged);
+        m_activePath = path;
     }
-    Settings::setICloudSync(true);
-    m_accounts = mergeById(std::move(cloud), m_accounts);
-    m_activePath = path;
-    write(path, read);
     startWatching();
     Q_EMIT accountsChanged();
     return true;
 }
 
-// The list in memory, which is the cloud's, goes to the local file. Records
-// written there by someone else since this store last knew it are kept too.
+// The list in memory, which is the cloud's, goes to the local file, merged
+// three ways with what someone else wrote there since this store last knew it.
 void Store::disableSync()
 {
-    Settings::setICloudSync(false);
-    const QString path = activeFile();
-    const FileRead read = readFile(path);
-    if (m_known.contains(path)) {
-        if (auto outside = changedOutside(path, read))
-            m_accounts = mergeById(m_accounts, *outside);
+    {
+        const FileLock lock(localFile());
+        Settings::setICloudSync(false);
+        const QString path = activeFile();
+        const FileRead read = readFile(path);
+        m_accounts = mergeWithFile(path, read, m_accounts, false);
+        m_activePath = path;
+        write(path, read, m_accounts);
+        saveBases();
     }
-    m_activePath = path;
-    write(path, read);
     startWatching();
 }
 

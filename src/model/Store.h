@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <chrono>
@@ -34,6 +35,8 @@ public:
     // Why the active file could not be read at the last reading; empty when it
     // could, or when there is none yet.
     const QString& readError() const { return m_readError; }
+    // Why switching sync on failed the last time it was tried; empty once it succeeded.
+    const QString& syncProblem() const { return m_syncProblem; }
 
     void reload();
     void save();
@@ -50,6 +53,8 @@ public:
     // Whether iCloud Drive is there: its root exists and is a mount point or holds something.
     static bool cloudAvailable();
     bool syncing() const;
+    // False, with nothing switched, when the merged list could not be written
+    // to iCloud Drive (syncProblem says why).
     bool enableSync();
     // What the General tab does when sync is switched off.
     void disableSync();
@@ -63,19 +68,37 @@ Q_SIGNALS:
 
 private:
     struct FileRead {
-        enum class State { Missing, Unreadable, Present } state;
+        // NotAFile: a folder, a FIFO, a socket or a device; never opened.
+        enum class State { Missing, NotAFile, Unreadable, Present } state;
         QByteArray bytes;
         QString error;
     };
     // Changes the list and tells whether there is anything to save.
     using Edit = std::function<bool(QList<Account>&)>;
+    // Only removing the last account may write an empty list over accounts.
+    enum class Emptying { Refused, Allowed };
 
     static FileRead readFile(const QString& path);
     // The file as it is on disk, when it changed since this store last read or wrote it.
     std::optional<QList<Account>> changedOutside(const QString& path, const FileRead& read);
-    void change(const Edit& edit);
-    bool write(const QString& path, const FileRead& current);
+    void change(const Edit& edit, Emptying emptying = Emptying::Refused);
+    // The file's list merged with `other`; a record missing now from one side
+    // that the file had when this store last knew it was removed there.
+    QList<Account> mergeWithFile(const QString& path, const FileRead& read, const QList<Account>& other,
+                                 bool fileFirst);
+    bool write(const QString& path, const FileRead& current, const QList<Account>& list,
+               Emptying emptying = Emptying::Refused);
+    static bool moveDanglingLinkAside(const QString& path);
     bool keepUnreadableCopy(const QString& path);
+    void remember(const QString& path, const QByteArray& bytes, const QList<Account>& list);
+    QString localFile() const;
+    QString basesFile() const;
+    // The file in use when the last Corvalink stopped, when it is not the one in
+    // use now; m_accounts then holds its list as that Corvalink knew it.
+    std::optional<QString> loadBases();
+    void saveBases();
+    bool reloadFile();
+    void reportWriteFailure(const QString& why);
     bool followActiveFile();
     void announceLater();
     void prepareCloud();
@@ -89,7 +112,15 @@ private:
     // For each accounts file, the bytes this store last read from it (when they
     // decoded) or wrote to it: anything else there was changed by someone else.
     QHash<QString, QByteArray> m_known;
+    // For each accounts file, the list it held when this store last knew it,
+    // and which file was in use, kept across restarts while syncing: what a
+    // three-way merge needs, also when the drive went or came while no
+    // Corvalink ran.
+    QHash<QString, QList<Account>> m_knownLists;
+    QString m_savedActivePath;
     QString m_readError;
+    QString m_writeError;
+    QString m_syncProblem;
     QPointer<QFileSystemWatcher> m_watcher;
     QPointer<QTimer> m_pollTimer;
     std::chrono::milliseconds m_pollInterval{15000};

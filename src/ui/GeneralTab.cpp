@@ -74,10 +74,13 @@ QWidget* GeneralTab::syncSection()
     auto* sync = new SwitchButton(available && Settings::iCloudSync());
     sync->setEnabled(available);
     QObject::connect(sync, &SwitchButton::clicked, [this, sync] { syncChanged(sync); });
-    return UI::section(
-        QStringLiteral("Sync"),
-        {UI::row(QStringLiteral("Sync with iCloud Drive"), QStringLiteral("Accounts list only"), {}, {sync})},
-        available ? PlatformTexts::syncFootnoteAvailable() : PlatformTexts::syncFootnoteMissing());
+    return UI::section(QStringLiteral("Sync"),
+                       {UI::row(QStringLiteral("Sync with iCloud Drive"),
+                                Store::shared().syncProblem().isEmpty()
+                                    ? QStringLiteral("Accounts list only")
+                                    : QStringLiteral("Could not switch on: ") + Store::shared().syncProblem(),
+                                {}, {sync})},
+                       available ? PlatformTexts::syncFootnoteAvailable() : PlatformTexts::syncFootnoteMissing());
 }
 
 QWidget* GeneralTab::systemSection()

@@ -1,6 +1,6 @@
 // A child for the crash-safety test: saves the store in a loop until it is
 // killed, each save with another label. It says "ready" before the first save
-// and "saved" after it.
+// and "saved" after it. With "add N" it adds N accounts, one save each, and ends.
 #include "Store.h"
 
 #include <QCoreApplication>
@@ -14,6 +14,10 @@ int main(int argc, char** argv)
     const qsizetype count = store.accounts().size();
     if (argc < 2 || count == 0)
         return 2;
+    for (int added = 0; argc == 4 && added < QByteArray(argv[3]).toInt(); ++added)
+        store.append(Account{});
+    if (argc == 4)
+        return 0;
     for (qint64 n = 0;; ++n) {
         if (n < 2 && std::puts(n == 0 ? "ready" : "saved") >= 0)
             std::fflush(stdout);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+// An advisory lock (flock) that every Corvalink process takes around a
+// read-edit-write of one accounts file, so that two processes never write over
+// each other's change. Held from construction to destruction; blocking.
+class FileLock {
+public:
+    // The lock file lives in the private runtime folder, named after `path`;
+    // never beside the file, which may sit in a synced folder.
+    explicit FileLock(const QString& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    bool isLocked() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
