@@ -1,5 +1,6 @@
 #include "AccountsFile.h"
 #include "Paths.h"
+#include "SafeWrite.h"
 #include "Settings.h"
 #include "Store.h"
 #include "TestEnvironment.h"
@@ -313,6 +314,10 @@ private Q_SLOTS:
         QVERIFY(Store::cloudAvailable() && !store.enableSync() && !Settings::iCloudSync());
         QVERIFY(store.syncProblem().contains("accounts.json"));
         QVERIFY(mount({"-o", "remount,rw", Store::cloudRoot()}) && store.enableSync());
+        QString full;
+        QVERIFY(mount({"-o", "remount,size=8k", Store::cloudRoot()}));
+        QVERIFY(!SafeWrite::write(Store::cloudRoot() + u"/big"_s, QByteArray(64 << 10, 'x'), &full));
+        QCOMPARE(full, QString::fromLocal8Bit(std::strerror(ENOSPC)));
         QCOMPARE(state(store), "a,b | a,b | a,b");
     }
 
