@@ -23,6 +23,15 @@ QList<Account> menuOrder(const QList<Account>& accounts)
     return ordered;
 }
 
+// Line and paragraph separators and the bidirectional controls: a terminal or
+// a script would take them for line ends, or show the text reordered.
+bool isInvisibleControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || u == 0x2028 || u == 0x2029 || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
 } // namespace
 
 namespace CommandLine {
@@ -77,7 +86,9 @@ QString escaped(const QString& text)
 {
     QString result;
     for (const QChar c : text) {
-        if (c == QLatin1Char('\\'))
+        if (isInvisibleControl(c))
+            result += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else if (c == QLatin1Char('\\'))
             result += QStringLiteral("\\\\");
         else if (c == QLatin1Char('\t'))
             result += QStringLiteral("\\t");
@@ -93,6 +104,14 @@ QString escaped(const QString& text)
     return result;
 }
 
+QString printable(const QString& message)
+{
+    QString result;
+    for (const QChar c : message)
+        result += c == QLatin1Char('\n') || c == QLatin1Char('\t') ? QString(c) : escaped(QString(c));
+    return result;
+}
+
 QString helpText()
 {
     return QStringLiteral("Usage: corvalink [option]\n"
@@ -105,7 +124,8 @@ QString helpText()
                           "  --list          print the accounts: id, site name and label, tab-separated,\n"
                           "                  one line each; in names and labels a backslash, tab, newline\n"
                           "                  and carriage return show as \\\\, \\t, \\n and \\r, other control\n"
-                          "                  characters as \\xHH\n"
+                          "                  characters as \\xHH, line separators and direction\n"
+                          "                  marks as \\uHHHH\n"
                           "  --open KEY      open the account whose id or label is KEY\n"
                           "  --menu          open the account menu of the running Corvalink; bind a key\n"
                           "                  to this in the desktop's keyboard settings\n"

@@ -23,8 +23,13 @@ struct Request {
 Request parse(const QStringList& arguments);
 
 // A name or label on one line: backslash, tab, newline and carriage return as
-// \\, \t, \n and \r, other control characters as \xHH.
+// \\, \t, \n and \r, other control characters as \xHH, line separators and
+// bidirectional controls as \uHHHH.
 QString escaped(const QString& text);
+
+// A message from another process, safe to print on a terminal: its line breaks
+// and tabs stay, every other control is escaped as above.
+QString printable(const QString& message);
 
 QString helpText();
 

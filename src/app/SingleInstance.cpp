@@ -1,12 +1,13 @@
 #include "SingleInstance.h"
 
+#include "Paths.h"
+
 #include <QDataStream>
-#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
-#include <QStandardPaths>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -15,6 +16,13 @@ namespace {
 constexpr int connectTimeoutMs = 1000;
 // Opening an account in a web window answers once its helper is up.
 constexpr int answerTimeoutMs = 60000;
+// Requests are a few arguments: a peer that sends more, or takes longer to send
+// a whole one, is dropped rather than kept in memory and parsed again and again.
+constexpr qint64 maxRequestBytes = 1024 * 1024;
+constexpr int requestTimeoutMs = 5000;
+constexpr quint32 maxArguments = 64;
+// An answer may list every account as a candidate.
+constexpr qint64 maxAnswerBytes = 64 * 1024 * 1024;
 
 } // namespace
 
@@ -25,14 +33,18 @@ SingleInstance::SingleInstance(QObject* parent)
 
 QString SingleInstance::socketPath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    // Only in a folder no one else can write: in a shared one another user could
+    // take the name first and answer in our place.
+    const QString folder = Paths::runtimeFolder();
     if (folder.isEmpty())
-        folder = QDir::tempPath();
+        return {};
     return folder + QStringLiteral("/corvalink-") + QString::number(getuid()) + QStringLiteral(".socket");
 }
 
 std::optional<SingleInstance::Answer> SingleInstance::handOver(const QStringList& arguments)
 {
+    if (socketPath().isEmpty())
+        return std::nullopt;
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(connectTimeoutMs))
@@ -53,6 +65,8 @@ std::optional<SingleInstance::Answer> SingleInstance::handOver(const QStringList
             answer.status = status;
             return answer;
         }
+        if (socket.bytesAvailable() > maxAnswerBytes)
+            return Answer{1, QStringLiteral("The running Corvalink sent an answer too long to read.")};
         if (!socket.waitForReadyRead(answerTimeoutMs))
             return Answer{1, QStringLiteral("The running Corvalink did not answer.")};
     }
@@ -61,6 +75,11 @@ std::optional<SingleInstance::Answer> SingleInstance::handOver(const QStringList
 bool SingleInstance::becomePrimary(const QStringList& arguments)
 {
     const QString path = socketPath();
+    if (path.isEmpty()) {
+        qWarning("Corvalink: no private runtime folder (XDG_RUNTIME_DIR, or ~/.cache/Corvalink/run): later starts "
+                 "cannot reach this one");
+        return true;
+    }
     // Held from the look for a running instance until this one listens.
     QLockFile startLock(path + QStringLiteral(".lock"));
     if (!startLock.lock())
@@ -81,13 +100,39 @@ void SingleInstance::acceptConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+        // Past this the socket stops reading, so a peer cannot fill our memory.
+        socket->setReadBufferSize(maxRequestBytes);
+        auto* deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] {
+            qWarning("Corvalink: dropped a peer that sent no whole request within %d ms", requestTimeoutMs);
+            socket->abort();
+        });
+        deadline->start(requestTimeoutMs);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] {
+            // One request per connection; what comes after it is not read.
+            if (!deadline->isActive())
+                return;
             QDataStream stream(socket);
             stream.startTransaction();
+            // Read by hand: QDataStream would reserve room for whatever count a
+            // peer claims, gigabytes for four bytes.
+            quint32 count = 0;
+            stream >> count;
+            if (stream.status() == QDataStream::Ok && count > maxArguments) {
+                qWarning("Corvalink: dropped a peer that announced %u arguments", count);
+                socket->abort();
+                return;
+            }
             QStringList arguments;
-            stream >> arguments;
+            for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+                QString argument;
+                stream >> argument;
+                arguments.append(argument);
+            }
             if (!stream.commitTransaction())
                 return;
+            deadline->stop();
             const QPointer<QLocalSocket> asker(socket);
             const Reply reply = [asker](const Answer& answer) {
                 if (!asker)
@@ -96,7 +141,8 @@ void SingleInstance::acceptConnection()
                 QDataStream out(&bytes, QIODevice::WriteOnly);
                 out << qint32(answer.status) << answer.message;
                 asker->write(bytes);
-                asker->flush();
+                // One answer per connection; the peer has no reason to stay.
+                asker->disconnectFromServer();
             };
             if (m_handler)
                 m_handler(arguments, reply);

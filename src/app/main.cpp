@@ -27,7 +27,7 @@ bool reportUnreadableAccounts()
 int report(const SingleInstance::Answer& answer)
 {
     if (!answer.message.isEmpty())
-        QTextStream(stderr) << "corvalink: " << answer.message << '\n';
+        QTextStream(stderr) << "corvalink: " << CommandLine::printable(answer.message) << '\n';
     return answer.status;
 }
 

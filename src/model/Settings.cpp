@@ -1,27 +1,61 @@
 #include "Settings.h"
 
+#include <QFile>
+
 namespace {
 
+// "true" and "false" in any case, 1 and 0, as a hand-edited file may say it.
 bool storedBoolean(const QVariant& value, bool& out)
 {
-    if (value.typeId() == QMetaType::Bool) {
-        out = value.toBool();
-        return true;
+    if (value.typeId() == QMetaType::Bool || value.typeId() == QMetaType::Int) {
+        out = value.toInt() != 0;
+        return value.toInt() == 0 || value.toInt() == 1;
     }
     if (value.typeId() == QMetaType::QString) {
-        const QString text = value.toString();
-        if (text == QLatin1String("true") || text == QLatin1String("false")) {
-            out = text == QLatin1String("true");
-            return true;
+        const QString text = value.toString().toLower();
+        for (const char* word : {"true", "1", "false", "0"}) {
+            if (text == QLatin1String(word)) {
+                out = text == QLatin1String("true") || text == QLatin1String("1");
+                return true;
+            }
         }
     }
     return false;
+}
+
+// The value after "key=" in the file, as the user wrote it. QSettings reads an
+// unquoted comma as a list separator and a ";" as the start of a comment.
+QString writtenValue(const QString& key)
+{
+    QFile file(Settings::d().fileName());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inGeneral = true;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inGeneral = line == QLatin1String("[General]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inGeneral && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
+    }
+    return {};
 }
 
 bool readFlag(const QString& key)
 {
     bool flag = false;
     return storedBoolean(Settings::d().value(key), flag) && flag;
+}
+
+// Quotes and escapes are QSettings' own writing, which it reads best; anything
+// else with a comma or a semicolon was written by hand.
+bool writtenByHand(const QString& written)
+{
+    return !written.startsWith(QLatin1Char('"')) && !written.contains(QLatin1Char('\\')) &&
+           (written.contains(QLatin1Char(',')) || written.contains(QLatin1Char(';')));
 }
 
 } // namespace
@@ -84,7 +118,18 @@ void setIncognito(bool enabled)
 
 QString extraArgs()
 {
-    return d().value(extraArgsKey).toString();
+    const QString written = writtenValue(extraArgsKey);
+    return writtenByHand(written) ? written : d().value(extraArgsKey).toString();
+}
+
+void reread()
+{
+    // Before QSettings reads the file and writes it back, which would keep the
+    // hand-written value as a list, or cut at the semicolon.
+    const QString written = writtenValue(extraArgsKey);
+    d().sync();
+    if (writtenByHand(written))
+        setExtraArgs(written);
 }
 
 void setExtraArgs(const QString& text)

@@ -17,7 +17,7 @@ inline const QString extraArgsKey = QStringLiteral("extraArgs");
 QSettings& d();
 
 // True unless a boolean false is stored. The file keeps booleans as the words
-// "true" and "false"; any other stored text or number ("yes", 0) is not a boolean.
+// "true" and "false" (any case) or 1 and 0; any other text ("yes") is not a boolean.
 bool hotkeyEnabled();
 void setHotkeyEnabled(bool enabled);
 
@@ -31,7 +31,12 @@ void setDefaultBrowser(const std::optional<QString>& name);
 bool incognito();
 void setIncognito(bool enabled);
 
+// The text the user wrote, commas and semicolons included.
 QString extraArgs();
 void setExtraArgs(const QString& text);
+
+// Takes in what was written to the file since it was last read (an edit by
+// hand while the app runs); done before every opening.
+void reread();
 
 } // namespace Settings

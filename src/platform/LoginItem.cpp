@@ -1,10 +1,13 @@
 #include "LoginItem.h"
 
+#include "SafeWrite.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 namespace {
 
@@ -92,7 +95,7 @@ QString desktopEntry(const QString& executable)
         .arg(quotedExec(executable), ownerKey);
 }
 
-void setLaunchAtLogin(bool enabled)
+void setLaunchAtLogin(bool enabled, const QString& executable)
 {
     const QString path = entryPath();
     if (!enabled) {
@@ -100,8 +103,17 @@ void setLaunchAtLogin(bool enabled)
             logFailure(QStringLiteral("cannot remove %1").arg(path));
         return;
     }
-    if (QFile::exists(path) && !isOurs(readDesktopEntry(path))) {
+    // A link that leads nowhere is the user's too: writing would create its target.
+    const QFileInfo entry(path);
+    if ((entry.exists() || entry.isSymLink()) && !isOurs(readDesktopEntry(path))) {
         logFailure(QStringLiteral("%1 is the user's own entry; it is left as it is").arg(path));
+        return;
+    }
+    const QString program = executable.isEmpty() ? QCoreApplication::applicationFilePath() : executable;
+    // The desktop entry format has no way to carry these inside a value.
+    if (std::any_of(program.cbegin(), program.cend(), [](QChar c) { return c.category() == QChar::Other_Control; })) {
+        logFailure(QStringLiteral("the program's path holds a line break or another control character, which an "
+                                  "autostart entry cannot carry; move the program to another folder"));
         return;
     }
     const QString folder = QFileInfo(path).path();
@@ -109,10 +121,10 @@ void setLaunchAtLogin(bool enabled)
         logFailure(QStringLiteral("cannot create the folder %1").arg(folder));
         return;
     }
-    QSaveFile file(path);
-    const QByteArray bytes = desktopEntry(QCoreApplication::applicationFilePath()).toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        logFailure(file.errorString());
+    // Through a link to our own entry, its target is replaced and the link stays.
+    QString error;
+    if (!SafeWrite::write(path, desktopEntry(program).toUtf8(), &error))
+        logFailure(error);
 }
 
 } // namespace LoginItem

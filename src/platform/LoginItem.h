@@ -11,9 +11,10 @@ QString entryPath();
 // Enabled exactly when the entry exists, is ours and is not switched off with Hidden=true.
 bool isEnabled();
 
-// Writes or removes the entry. A failure goes to the log as
-// "Launch at login failed: " and the reason; nothing else is stored.
-void setLaunchAtLogin(bool enabled);
+// Writes or removes the entry that starts `executable` (this program unless
+// said otherwise). A failure goes to the log as "Launch at login failed: " and
+// the reason; nothing else is stored.
+void setLaunchAtLogin(bool enabled, const QString& executable = {});
 
 // The entry's text for the given executable.
 QString desktopEntry(const QString& executable);

@@ -1,16 +1,19 @@
 #include "AccountSwitcher.h"
 #include "AccountsFile.h"
 #include "AppDelegate.h"
+#include "CommandLine.h"
 #include "Contrast.h"
 #include "HotKey.h"
 #include "LoginItem.h"
 #include "Settings.h"
+#include "SingleInstance.h"
 #include "StatusMenu.h"
 #include "StatusMenuContent.h"
 #include "Store.h"
 #include "TestEnvironment.h"
 #include "TrayArtwork.h"
 
+#include <QLocalSocket>
 #include <QPainter>
 
 using Kind = MenuEntry::Kind;
@@ -166,9 +169,9 @@ private Q_SLOTS:
         Settings::setExtraArgs(QString());
         QVERIFY(Settings::d().contains(Settings::extraArgsKey) && Settings::extraArgs().isEmpty());
 
-        // Only a real boolean false switches the shortcut off.
-        const QList<std::pair<QByteArray, bool>> lines{{"false", false}, {"true", true},  {"yes", true}, {"no", true},
-                                                       {"0", true},      {"FALSE", true}, {"", true}};
+        // Only a boolean false (as a word in any case, or 0) switches the shortcut off.
+        const QList<std::pair<QByteArray, bool>> lines{{"false", false}, {"true", true},   {"yes", true}, {"no", true},
+                                                       {"0", false},     {"FALSE", false}, {"", true}};
         for (const auto& [value, armed] : lines) {
             Settings::d().clear();
             Settings::d().sync();
@@ -176,8 +179,43 @@ private Q_SLOTS:
             Settings::d().sync();
             QVERIFY2(Settings::hotkeyEnabled() == armed, value.constData());
         }
-        Settings::d().setValue(Settings::hotkeyEnabledKey, 0); // a number in memory is no boolean either
+        Settings::d().setValue(Settings::hotkeyEnabledKey, 2); // nor is a number other than 0 or 1
         QVERIFY(Settings::hotkeyEnabled());
+
+        // Written by hand while the app runs: taken at the next opening, as written.
+        TestEnvironment::writeFile(configFile(),
+                                   "[General]\nextraArgs=--window-size=800,600 --lang=fr;x\nincognito=1\n");
+        Settings::reread();
+        QVERIFY(Settings::incognito() && Settings::extraArgs() == "--window-size=800,600 --lang=fr;x");
+    }
+
+    // The channel to the running instance lives only in a private folder; a peer
+    // that floods it, claims a huge request or never finishes one is dropped.
+    void theInstanceChannel()
+    {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", "/tmp");
+        const QString fallback = SingleInstance::socketPath();
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        QVERIFY(fallback.startsWith(TestEnvironment::home()) && TestEnvironment::isPrivate(QFileInfo(fallback).path()));
+
+        SingleInstance instance;
+        QVERIFY(instance.becomePrimary({}));
+        QLocalSocket flood, huge, silent;
+        const QList<std::pair<QLocalSocket*, QByteArray>> peers{
+            {&flood, QByteArray::fromHex("000000017ffffff0") + QByteArray(8 << 20, 'x')},
+            {&huge, "xxxx"},
+            {&silent, QByteArray(2, '\0')}};
+        for (const auto& [peer, bytes] : peers) {
+            peer->connectToServer(SingleInstance::socketPath());
+            peer->write(bytes);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::all_of(peers.cbegin(), peers.cend(),
+                        [](const auto& peer) { return peer.first->state() == QLocalSocket::UnconnectedState; }),
+            10000);
+        // What a peer answers is printed with its line breaks and tabs, nothing else raw.
+        QCOMPARE(CommandLine::printable(u"a\n\tb\x1b[2J\u202E\u2028"_s), u"a\n\tb\\x1b[2J\\u202e\\u2028"_s);
     }
 
     // The entry starts this very program, and goes when switched off.
@@ -214,6 +252,23 @@ private Q_SLOTS:
                                                        {"/x/100%", "\"/x/100%%\""}};
         for (const auto& [path, exec] : cases)
             QCOMPARE(LoginItem::quotedExec(path), exec);
+
+        // A line break in the path would add lines to the entry.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"control character"_s));
+        LoginItem::setLaunchAtLogin(true, u"/x/a\nExec=/bin/evil"_s);
+        QVERIFY(!QFileInfo::exists(LoginItem::entryPath()));
+
+        // A link to our entry is written through; a link that leads nowhere is the user's.
+        const QString target = TestEnvironment::home() + u"/dotfiles/corvalink.desktop"_s;
+        LoginItem::setLaunchAtLogin(true);
+        QVERIFY(QDir().mkpath(QFileInfo(target).path()) && QFile::rename(LoginItem::entryPath(), target) &&
+                QFile::link(target, LoginItem::entryPath()));
+        LoginItem::setLaunchAtLogin(true);
+        QVERIFY(QFileInfo(LoginItem::entryPath()).isSymLink() && LoginItem::isEnabled());
+        QVERIFY(QFile::remove(target));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"own entry"_s));
+        LoginItem::setLaunchAtLogin(true);
+        QVERIFY(!QFileInfo::exists(target) && QFile::remove(LoginItem::entryPath()));
     }
 };
 
