@@ -22,8 +22,11 @@ void run(const QString& key, const std::function<void(const SingleInstance::Answ
         done({2, lookup.error});
         return;
     }
-    if (AccountOpener::open(*lookup.account) == AccountOpener::Outcome::Browser) {
-        done({});
+    QString refusal;
+    const AccountOpener::Outcome outcome = AccountOpener::open(*lookup.account, &refusal);
+    if (outcome != AccountOpener::Outcome::WebWindow) {
+        done(outcome == AccountOpener::Outcome::Browser ? SingleInstance::Answer{}
+                                                        : SingleInstance::Answer{2, refusal});
         return;
     }
     WebFallbackWindow* window = WebFallbackWindow::open().value(lookup.account->id);

@@ -7,8 +7,9 @@
 // web window when no browser could be started.
 namespace AccountOpener {
 
-enum class Outcome { Browser, WebWindow };
+// Refused: the account opens nowhere (BrowserLauncher::refusal), and `why` says why.
+enum class Outcome { Browser, WebWindow, Refused };
 
-Outcome open(const Account& account);
+Outcome open(const Account& account, QString* why = nullptr);
 
 } // namespace AccountOpener

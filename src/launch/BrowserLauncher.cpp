@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QProcess>
 #include <QSysInfo>
+#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
@@ -184,6 +185,19 @@ bool profileInUse(const QString& profileDir)
     if (dash < 0 || !isNumber || owner.left(dash) != QSysInfo::machineHostName())
         return true;
     return ::kill(pid, 0) == 0 || errno == EPERM;
+}
+
+QString refusal(const Account& account)
+{
+    // The URL comes from a file anyone may have edited or synced.
+    const QUrl url(account.url, QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    if (!url.isValid() || !web || url.host().isEmpty() || couldBeReadAsSwitch(account.url))
+        return QStringLiteral("its URL is not an http or https address");
+    const QString profile = Paths::profileFolder(account.id);
+    if (Paths::isLink(profile) && !Paths::makePrivateDir(profile))
+        return QStringLiteral("its profile folder %1 is a link to a folder that is not private to you").arg(profile);
+    return {};
 }
 
 bool open(const Account& account)

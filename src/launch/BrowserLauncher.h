@@ -38,6 +38,11 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
 // the session: the browser writes it back.
 bool profileInUse(const QString& profileDir);
 
+// Why the account must open nowhere, neither in a browser nor in a web window:
+// its URL is not an http or https address with a host, or its profile folder is
+// a link the user made to a folder that is not private. Empty when it may open.
+QString refusal(const Account& account);
+
 // Whether a browser was started. A URL that a browser would take for a switch is refused.
 bool open(const Account& account);
 

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
@@ -15,6 +16,7 @@ namespace {
 // and then to stop once asked to.
 constexpr int closeGraceMs = 5000;
 constexpr int stopGraceMs = 2000;
+constexpr int connectTimeoutMs = 1000;
 
 QHash<QUuid, WebFallbackWindow*>& windows()
 {
@@ -39,9 +41,12 @@ WebFallbackWindow::WebFallbackWindow(const Account& account)
     : m_id(account.id)
     , m_process(new QProcess(this))
 {
-    connect(m_process, &QProcess::started, this, [this] {
-        m_started = true;
-        Q_EMIT shown();
+    // Started is not shown: only the helper knows when its window is up.
+    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
+        if (!m_started && m_process->readAllStandardOutput().contains("shown")) {
+            m_started = true;
+            Q_EMIT shown();
+        }
     });
     connect(m_process, &QProcess::finished, this, [this](int status, QProcess::ExitStatus how) {
         if (how == QProcess::CrashExit || status != 0)
@@ -81,10 +86,28 @@ QStringList WebFallbackWindow::helperArguments(const Account& account)
     QStringList arguments{QStringLiteral("--profile=") + account.idText(),
                           QStringLiteral("--storage=") + dataDir(account.id),
                           QStringLiteral("--title=") + account.displayName()};
+    if (const QString control = controlSocket(account.id); !control.isEmpty())
+        arguments << QStringLiteral("--control=") + control;
     const QUrl url(account.url, QUrl::StrictMode);
     if (url.isValid() && !url.isRelative())
         arguments << QStringLiteral("--url=") + url.toString(QUrl::FullyEncoded);
     return arguments;
+}
+
+QString WebFallbackWindow::controlSocket(const QUuid& id)
+{
+    const QString folder = Paths::runtimeFolder();
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/corvalink-web-") + Account::idText(id);
+}
+
+bool WebFallbackWindow::raiseElsewhere(const QUuid& id)
+{
+    QLocalSocket helper;
+    helper.connectToServer(controlSocket(id));
+    if (!helper.waitForConnected(connectTimeoutMs))
+        return false;
+    helper.write("raise\n");
+    return helper.waitForBytesWritten(connectTimeoutMs);
 }
 
 void WebFallbackWindow::start(const Account& account)
@@ -101,7 +124,7 @@ void WebFallbackWindow::start(const Account& account)
         QTimer::singleShot(0, this, [this] { forget(false); });
         return;
     }
-    m_process->setProcessChannelMode(QProcess::ForwardedChannels);
+    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process->start(helper, helperArguments(account));
 }
 
@@ -111,6 +134,8 @@ void WebFallbackWindow::show(const Account& account)
         window->raise();
         return;
     }
+    if (raiseElsewhere(account.id))
+        return;
     windows().insert(account.id, new WebFallbackWindow(account));
 }
 
@@ -176,26 +201,58 @@ void WebFallbackWindow::close()
 
 namespace WKWebsiteDataStoreHelper {
 
+namespace {
+
+// A helper that another process started: asked to close over its control
+// socket, which goes when the helper has ended.
+void closeElsewhereThen(const QUuid& id, const std::function<void()>& removeNow,
+                        const std::function<void(const QString&)>& refuse)
+{
+    auto* helper = new QLocalSocket;
+    helper->connectToServer(WebFallbackWindow::controlSocket(id));
+    if (!helper->waitForConnected(connectTimeoutMs)) {
+        delete helper;
+        QTimer::singleShot(0, removeNow);
+        return;
+    }
+    QTimer::singleShot(closeGraceMs + stopGraceMs, helper, [helper, refuse] {
+        helper->deleteLater();
+        refuse(QObject::tr("its web window did not close"));
+    });
+    QObject::connect(helper, &QLocalSocket::disconnected, helper, [helper, removeNow] {
+        helper->deleteLater();
+        QTimer::singleShot(0, removeNow);
+    });
+    helper->write("close\n");
+}
+
+} // namespace
+
 void remove(const QUuid& id, std::function<void(const QString& error)> done)
 {
-    // A helper holds the data while it runs; once it has ended, nothing does.
-    const auto removeNow = [id, done] {
-        QString error;
-        for (const QString& path : {WebFallbackWindow::dataDir(id), WebFallbackWindow::engineDir(id)}) {
-            if (QFileInfo::exists(path) && !QDir(path).removeRecursively() && error.isEmpty())
-                error = QObject::tr("Could not delete %1.").arg(path);
-        }
+    const auto finish = [id, done](const QString& error) {
         if (!error.isEmpty())
-            qWarning("Corvalink: %s", qPrintable(error));
+            qWarning("Corvalink: the web data of %s is kept: %s", qPrintable(Account::idText(id)), qPrintable(error));
         if (done)
             done(error);
+    };
+    // A helper holds the data while it runs; once it has ended, nothing does.
+    const auto removeNow = [id, finish] {
+        QString error;
+        const QString base = Paths::dataFolder();
+        for (const QString& path : {WebFallbackWindow::dataDir(id), WebFallbackWindow::engineDir(id)}) {
+            QString problem;
+            if (!Paths::removeOwnFolder(path, base, &problem) && error.isEmpty())
+                error = problem;
+        }
+        finish(error);
     };
     if (WebFallbackWindow* window = windows().value(id)) {
         QObject::connect(window, &WebFallbackWindow::closed, window, [removeNow] { QTimer::singleShot(0, removeNow); });
         window->close();
         return;
     }
-    QTimer::singleShot(0, removeNow);
+    closeElsewhereThen(id, removeNow, finish);
 }
 
 } // namespace WKWebsiteDataStoreHelper

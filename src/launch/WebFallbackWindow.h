@@ -22,7 +22,9 @@ public:
     WebFallbackWindow() = delete;
     ~WebFallbackWindow() override;
 
-    // Opens the account's window, or raises the one already open.
+    // Opens the account's window, or raises the one already open, also when
+    // another Corvalink process (a "corvalink --open" run) started it; then
+    // open() has no entry for it.
     static void show(const Account& account);
 
     // The windows open now, by account id. An entry exists exactly while its
@@ -41,7 +43,11 @@ public:
     // The helper's command line for the account (the URL only when it parses as an absolute address).
     static QStringList helperArguments(const Account& account);
 
-    // Whether the helper is up and shows the window.
+    // Where the account's helper listens for "raise" and "close", whichever
+    // process started it; empty without a private runtime folder.
+    static QString controlSocket(const QUuid& id);
+
+    // Whether the helper has said that the window is on screen.
     bool isShown() const { return m_started; }
 
     void raise();
@@ -55,6 +61,7 @@ Q_SIGNALS:
     void closed(bool wasShown);
 
 private:
+    static bool raiseElsewhere(const QUuid& id);
     void start(const Account& account);
     void forget(bool wasShown);
     bool waitForEnd();

@@ -172,21 +172,22 @@ private Q_SLOTS:
         quitFromMenu();
 
         // "--open" with no browser and no running instance opens a web window itself;
-        // when its helper cannot start, or is not there, it says so and fails.
+        // when its helper cannot start, ends without showing one, or is not
+        // there, it says so and fails.
         const QString installed = TestEnvironment::home() + u"/installed"_s;
-        TestEnvironment::writeFile(installed + u"/corvalink-web"_s, "#!/nonexistent/interpreter\n");
-        QVERIFY(QFile::copy(m_driver.executable(), installed + u"/corvalink"_s));
-        for (const QString& file : {u"/corvalink"_s, u"/corvalink-web"_s})
-            QFile::setPermissions(installed + file, QFile::ReadOwner | QFile::ExeOwner);
+        QVERIFY(QDir().mkpath(installed) && QFile::copy(m_driver.executable(), installed + u"/corvalink"_s));
         AppDriver noBrowser = m_driver;
         noBrowser.environment.insert(u"PATH"_s, installed + u"/none"_s);
-        for (const bool helperThere : {true, false}) {
-            if (!helperThere)
-                QFile::remove(installed + u"/corvalink-web"_s);
+        for (const QByteArray helper : {"#!/nonexistent/interpreter\n", "#!/bin/sh\nexit 0\n", ""}) {
+            QFile::remove(installed + u"/corvalink-web"_s);
+            if (!helper.isEmpty())
+                TestEnvironment::writeFile(installed + u"/corvalink-web"_s, helper);
+            for (const QString& file : {u"/corvalink"_s, u"/corvalink-web"_s})
+                QFile::setPermissions(installed + file, QFile::ReadOwner | QFile::ExeOwner);
             QProcess process;
             process.setProcessEnvironment(noBrowser.environment);
             process.start(installed + u"/corvalink"_s, {"--open", "perso"});
-            QVERIFY2(process.waitForFinished(30000) && process.exitCode() == 1, "--open hangs or succeeds");
+            QVERIFY2(process.waitForFinished(30000) && process.exitCode() == 1, helper.constData());
             QVERIFY(process.readAllStandardError().contains("could not"));
         }
     }

@@ -1,7 +1,9 @@
+#include "AccountOpener.h"
 #include "BrowserLauncher.h"
 #include "Paths.h"
 #include "Settings.h"
 #include "TestEnvironment.h"
+#include "WebFallbackWindow.h"
 
 // Fake browsers: scripts named like the real executables that record their arguments.
 class TestBrowserLauncher : public QObject {
@@ -108,6 +110,29 @@ private Q_SLOTS:
         QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + Paths::profileFolder(second.id));
         QVERIFY(BrowserLauncher::open(first));
         QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + profile);
+    }
+
+    // A stored URL that is not a web address, or a profile the user linked to a
+    // folder that is not private, opens nowhere: no browser, no web window.
+    void whatOpensNowhere()
+    {
+        TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
+        Account a = TestAccounts::make("work");
+        for (const char* url : {"file:///etc/passwd", "javascript:alert(document.cookie)", "https://", "data:,x"}) {
+            a.url = QString::fromLatin1(url);
+            QVERIFY2(AccountOpener::open(a) == AccountOpener::Outcome::Refused, url);
+        }
+        a.url = u"https://example.org/login"_s;
+        const QString disk = TestEnvironment::home() + u"/disk"_s;
+        QVERIFY(QDir().mkpath(disk) && QDir().mkpath(QFileInfo(Paths::profileFolder(a.id)).path()));
+        QVERIFY(QFile::link(disk, Paths::profileFolder(a.id)));
+        QFile::setPermissions(disk, QFileDevice::Permissions(0x7755));
+        QVERIFY(AccountOpener::open(a) == AccountOpener::Outcome::Refused);
+        QVERIFY(recorded("chromium").isEmpty() && WebFallbackWindow::open().isEmpty());
+        QVERIFY(QFileInfo(disk).permissions().testFlag(QFileDevice::ReadOther)); // never chmodded through the link
+        QFile::setPermissions(disk, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(AccountOpener::open(a) == AccountOpener::Outcome::Browser);
+        QCOMPARE(recorded("chromium").first(), "--user-data-dir=" + Paths::profileFolder(a.id));
     }
 };
 

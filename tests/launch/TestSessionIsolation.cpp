@@ -168,7 +168,7 @@ private Q_SLOTS:
         for (const char* url : {"--no-sandbox", "https://example.org/a b", "not a url at all"}) {
             blank.url = QString::fromLatin1(url);
             const QStringList arguments = WebFallbackWindow::helperArguments(blank);
-            QVERIFY(arguments.size() == 3 && arguments.filter(u"="_s).size() == 3);
+            QVERIFY(arguments.size() == 4 && arguments.filter(u"="_s).size() == 4);
             QCOMPARE(arguments.at(2), u"--title=Claude \u2013 blank"_s);
         }
         blank.url = "https://example.org/login?next=%2F";
@@ -181,6 +181,32 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("blank")).isEmpty(), 10000);
         QTest::qWait(500);
         QVERIFY(titled("blank") == found && m_server.requests.size() == requests);
+    }
+
+    // A window that another Corvalink process started (a "--open" run) is raised,
+    // not started twice; removal closes it before deleting its data, and deletes
+    // a link to data elsewhere, not the data.
+    void aWindowOfAnotherProcess()
+    {
+        const Account a = webAccount(u"elsewhere"_s, u"/elsewhere"_s);
+        QVERIFY(Paths::makePrivateDir(Paths::dataFolder() + u"/webdata"_s) &&
+                Paths::makePrivateDir(WebFallbackWindow::dataDir(a.id)));
+        OwnedProcess other;
+        other.start(helper(), WebFallbackWindow::helperArguments(a));
+        QVERIFY(other.waitForReadyRead(30000) && other.readAllStandardOutput().contains("shown"));
+        WebFallbackWindow::show(a);
+        QVERIFY(!WebFallbackWindow::open().contains(a.id));
+        QTest::qWait(1000);
+        QVERIFY(titled("elsewhere").size() == 1 && other.state() == QProcess::Running);
+        QVERIFY(removeAndWait(a.id).isEmpty());
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(a.id)));
+        QVERIFY(other.waitForFinished(5000));
+
+        const QString disk = TestEnvironment::home() + u"/disk"_s;
+        TestEnvironment::writeFile(disk + u"/Cookies"_s, "cookies");
+        QVERIFY(QFile::link(disk, WebFallbackWindow::dataDir(a.id)));
+        QVERIFY(removeAndWait(a.id).isEmpty() && QFileInfo::exists(disk + u"/Cookies"_s));
+        QVERIFY(!QFileInfo(WebFallbackWindow::dataDir(a.id)).isSymLink());
     }
 
     void sessionsAreSeparateAndSurviveClosing()

@@ -1,19 +1,52 @@
 // corvalink-web: shows one account's in-app web window. The tray app starts one
-// per open window, so that it never carries the web engine itself. Commands on
-// standard input, one per line: "raise" and "close"; the end of the input closes
-// the window as well.
+// per open window, so that it never carries the web engine itself. Commands, one
+// per line, on standard input and on the control socket: "raise" and "close";
+// the end of the input closes the window as well. It prints "shown" once the
+// window is on screen.
 #include "WebWindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
 #include <unistd.h>
 
 namespace {
+
+void handleCommands(const QByteArray& commands, WebWindow* window)
+{
+    if (commands.contains("close"))
+        window->close();
+    else if (commands.contains("raise"))
+        window->bringToFront();
+}
+
+// Another Corvalink process (the tray, when a "corvalink --open" run started
+// this window) reaches the window here to raise or close it.
+void listenOnControlSocket(const QString& path, WebWindow* window)
+{
+    QLocalServer::removeServer(path);
+    auto* server = new QLocalServer(window);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(path)) {
+        std::fprintf(stderr, "corvalink-web: cannot listen on %s\n", qPrintable(path));
+        return;
+    }
+    QObject::connect(server, &QLocalServer::newConnection, window, [server, window] {
+        while (QLocalSocket* peer = server->nextPendingConnection()) {
+            peer->setReadBufferSize(256);
+            QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            QObject::connect(peer, &QLocalSocket::readyRead, window,
+                             [peer, window] { handleCommands(peer->read(256), window); });
+        }
+    });
+}
 
 void listenForCommands(WebWindow* window)
 {
@@ -29,11 +62,7 @@ void listenForCommands(WebWindow* window)
             window->close();
             return;
         }
-        const QByteArray commands(buffer, size);
-        if (commands.contains("close"))
-            window->close();
-        else if (commands.contains("raise"))
-            window->bringToFront();
+        handleCommands(QByteArray(buffer, size), window);
     });
 }
 
@@ -56,7 +85,9 @@ int main(int argc, char** argv)
     const QCommandLineOption storage(QStringLiteral("storage"), QStringLiteral("Data folder."), QStringLiteral("dir"));
     const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("text"));
     const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Page to load."), QStringLiteral("url"));
-    parser.addOptions({profile, storage, title, url});
+    const QCommandLineOption control(QStringLiteral("control"), QStringLiteral("Control socket."),
+                                     QStringLiteral("path"));
+    parser.addOptions({profile, storage, title, url, control});
     parser.process(app);
     if (!parser.isSet(profile) || !parser.isSet(storage))
         parser.showHelp(2);
@@ -73,6 +104,13 @@ int main(int argc, char** argv)
     if (parser.isSet(url))
         window.load(QUrl(parser.value(url)));
     listenForCommands(&window);
+    if (parser.isSet(control))
+        listenOnControlSocket(parser.value(control), &window);
     window.bringToFront();
+    // Only now may whoever asked for the window say that it is shown.
+    QTimer::singleShot(0, &window, [] {
+        std::puts("shown");
+        std::fflush(stdout);
+    });
     return app.exec();
 }
