@@ -84,6 +84,12 @@ private Q_SLOTS:
         QDBusInterface item(m_watcher.items.first(), u"/StatusNotifierItem"_s, u"org.kde.StatusNotifierItem"_s);
         QVERIFY(item.property("ItemIsMenu").toBool()); // a left click shows the host's menu
         QCOMPARE(item.property("Menu").value<QDBusObjectPath>().path(), u"/MenuBar"_s);
+
+        // A panel restart: the watcher goes and comes back, and the item registers again.
+        QVERIFY(bus.unregisterService(u"org.kde.StatusNotifierWatcher"_s));
+        QTest::qWait(500);
+        QVERIFY(bus.registerService(u"org.kde.StatusNotifierWatcher"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(m_watcher.items.size(), 2, patience);
     }
 
     // The host draws the menu with a "Remove account" submenu; a click opens the

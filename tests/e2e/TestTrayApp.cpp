@@ -135,9 +135,10 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::readFile(AppDriver::accountsFile()), before.left(before.size() / 2));
 
         // One line per account, whatever a label holds.
-        AppDriver::writeAccounts({TestAccounts::make("two\nlines\\ \x01", "Tab\tSite")});
+        AppDriver::writeAccounts({TestAccounts::make(u"two\nlines\\ \x01\u2028\u202E"_s, "Tab\tSite")});
         const auto listed = m_driver.run({"--list"});
-        QVERIFY(listed.out.count('\n') == 1 && listed.out.endsWith("\tTab\\tSite\ttwo\\nlines\\\\ \\x01\n"));
+        QVERIFY(listed.out.count('\n') == 1 &&
+                listed.out.endsWith("\tTab\\tSite\ttwo\\nlines\\\\ \\x01\\u2028\\u202e\n"));
         TestEnvironment::writeFile(AppDriver::accountsFile(), before);
     }
 
