@@ -14,7 +14,7 @@ run=("${build[@]}" qt6-wayland chromium)
 test=("${run[@]}" libbenchmark-dev
       xvfb xauth xdotool trayer x11-utils x11-xserver-utils x11-xkb-utils
       dbus-daemon xdg-desktop-portal python3-dbus python3-gi
-      sway wtype grim)
+      sway wtype grim firefox-esr)
 
 case "${1:-run}" in
   run) packages=("${run[@]}") ;;

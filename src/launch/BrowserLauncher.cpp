@@ -1,11 +1,14 @@
 #include "BrowserLauncher.h"
 
 #include "Paths.h"
+#include "SafeWrite.h"
 #include "Settings.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QHostAddress>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QSysInfo>
 #include <QUrl>
@@ -49,8 +52,55 @@ const QHash<QString, QStringList>& linuxExecutables()
         {QStringLiteral("Thorium"), {QStringLiteral("thorium-browser")}},
         {QStringLiteral("Ungoogled Chromium"),
          {QStringLiteral("ungoogled-chromium"), QStringLiteral("io.github.ungoogled_software.ungoogled_chromium")}},
+        {QStringLiteral("Firefox"), {QStringLiteral("firefox"), QStringLiteral("org.mozilla.firefox")}},
+        {QStringLiteral("Firefox ESR"), {QStringLiteral("firefox-esr")}},
+        {QStringLiteral("Firefox Developer Edition"),
+         {QStringLiteral("firefox-developer-edition"), QStringLiteral("firefox-devedition")}},
+        {QStringLiteral("Firefox Nightly"), {QStringLiteral("firefox-nightly")}},
+        {QStringLiteral("LibreWolf"), {QStringLiteral("librewolf"), QStringLiteral("io.gitlab.librewolf-community")}},
+        {QStringLiteral("Floorp"), {QStringLiteral("floorp"), QStringLiteral("one.ablaze.floorp")}},
+        {QStringLiteral("Waterfox"), {QStringLiteral("waterfox"), QStringLiteral("net.waterfox.waterfox")}},
+        {QStringLiteral("Zen Browser"),
+         {QStringLiteral("zen-browser"), QStringLiteral("zen"), QStringLiteral("app.zen_browser.zen")}},
+        {QStringLiteral("Mullvad Browser"), {QStringLiteral("mullvad-browser")}},
     };
     return table;
+}
+
+// What --no-first-run and --no-default-browser-check skip in Chromium: the
+// welcome and what's-new pages, the default-browser question, the data-reporting notice.
+const char firefoxUserJs[] = R"(// Written by Corvalink before this profile's first start.
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("startup.homepage_welcome_url", "");
+user_pref("startup.homepage_welcome_url.additional", "");
+user_pref("startup.homepage_override_url", "");
+user_pref("datareporting.policy.dataSubmissionPolicyBypassNotification", true);
+user_pref("datareporting.policy.firstRunURL", "");
+user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
+)";
+
+// A browser's lock names its host and process: Chromium's SingletonLock as
+// HOST-PID, Firefox's lock as ADDRESS:+PID.
+bool lockHeldByLiveProcess(const QString& lockPath, const QString& separator)
+{
+    char target[512];
+    const ssize_t size = ::readlink(QFile::encodeName(lockPath).constData(), target, sizeof target - 1);
+    if (size <= 0)
+        return false;
+    const QString owner = QString::fromLocal8Bit(target, size);
+    const qsizetype split = owner.lastIndexOf(separator);
+    bool isNumber = false;
+    const pid_t pid = owner.mid(split + separator.size()).toInt(&isNumber);
+    const QString host = owner.left(split);
+    const QHostAddress address(host);
+    const bool thisMachine = host == QSysInfo::machineHostName() || address.isLoopback() ||
+                             QNetworkInterface::allAddresses().contains(address);
+    // A browser on another machine sharing this home counts as running.
+    if (split < 0 || !isNumber || !thisMachine)
+        return true;
+    return ::kill(pid, 0) == 0 || errno == EPERM;
 }
 
 // Chromium trims white space from each argument before it looks for switches,
@@ -100,6 +150,16 @@ const QStringList& known()
         QStringLiteral("SigmaOS"),
         QStringLiteral("Comet"),
         QStringLiteral("Dia"),
+        // After every Chromium browser, so that one stays the automatic choice.
+        QStringLiteral("Firefox"),
+        QStringLiteral("Firefox ESR"),
+        QStringLiteral("Firefox Developer Edition"),
+        QStringLiteral("Firefox Nightly"),
+        QStringLiteral("LibreWolf"),
+        QStringLiteral("Floorp"),
+        QStringLiteral("Waterfox"),
+        QStringLiteral("Zen Browser"),
+        QStringLiteral("Mullvad Browser"),
     };
     return names;
 }
@@ -154,8 +214,30 @@ std::optional<QString> resolveBrowser(const Account& account)
     return installed.first();
 }
 
+bool isFirefoxFamily(const QString& name)
+{
+    return known().indexOf(name) >= known().indexOf(QStringLiteral("Firefox"));
+}
+
+QString profileFolder(const Account& account, const QString& browser, const QString& executable)
+{
+    const QString base = Paths::browserDataFolder(executable);
+    return isFirefoxFamily(browser) ? Paths::firefoxProfileFolder(account.id, base)
+                                    : Paths::profileFolder(account.id, base);
+}
+
 QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir)
 {
+    const QStringList extra = Settings::extraArgs().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (isFirefoxFamily(browser)) {
+        // No --no-remote: a second opening goes to the profile's running window.
+        QStringList arguments{QStringLiteral("-na"), browser, QStringLiteral("--args"), QStringLiteral("--profile"),
+                              profileDir};
+        arguments << extra;
+        if (Settings::incognito())
+            arguments << QStringLiteral("--private-window");
+        return arguments << account.url;
+    }
     QStringList arguments{QStringLiteral("-na"),
                           browser,
                           QStringLiteral("--args"),
@@ -165,26 +247,21 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
     if (Settings::incognito())
         arguments << QStringLiteral("--incognito");
     // Split at U+0020 only; tabs stay inside their word, nothing is unquoted.
-    arguments << Settings::extraArgs().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    arguments << extra;
     arguments << account.url;
     return arguments;
 }
 
 bool profileInUse(const QString& profileDir)
 {
-    char target[512];
-    const ssize_t size = ::readlink(QFile::encodeName(profileDir + QStringLiteral("/SingletonLock")).constData(),
-                                    target, sizeof target - 1);
-    if (size <= 0)
-        return false;
-    const QString owner = QString::fromLocal8Bit(target, size);
-    const qsizetype dash = owner.lastIndexOf(QLatin1Char('-'));
-    bool isNumber = false;
-    const pid_t pid = owner.mid(dash + 1).toInt(&isNumber);
-    // A browser on another machine sharing this home counts as running.
-    if (dash < 0 || !isNumber || owner.left(dash) != QSysInfo::machineHostName())
-        return true;
-    return ::kill(pid, 0) == 0 || errno == EPERM;
+    return lockHeldByLiveProcess(profileDir + QStringLiteral("/SingletonLock"), QStringLiteral("-")) ||
+           lockHeldByLiveProcess(profileDir + QStringLiteral("/lock"), QStringLiteral(":+"));
+}
+
+bool accountInUse(const QUuid& id)
+{
+    const auto folders = Paths::accountProfileFolders(id);
+    return std::any_of(folders.cbegin(), folders.cend(), [](const auto& folder) { return profileInUse(folder.first); });
 }
 
 QString refusal(const Account& account)
@@ -194,8 +271,9 @@ QString refusal(const Account& account)
     const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
     if (!url.isValid() || !web || url.host().isEmpty() || couldBeReadAsSwitch(account.url))
         return QStringLiteral("its URL is not an http or https address");
-    const QString profile = Paths::profileFolder(account.id);
-    if (Paths::isLink(profile) && !Paths::makePrivateDir(profile))
+    const auto browser = resolveBrowser(account);
+    const QString profile = browser ? profileFolder(account, *browser, findExecutable(*browser)) : QString();
+    if (!profile.isEmpty() && Paths::isLink(profile) && !Paths::makePrivateDir(profile))
         return QStringLiteral("its profile folder %1 is a link to a folder that is not private to you").arg(profile);
     return {};
 }
@@ -215,17 +293,23 @@ bool open(const Account& account)
     if (executable.isEmpty())
         return false;
 
-    const QString profile = Paths::profileFolder(account.id);
+    const QString profile = profileFolder(account, *browser, executable);
     // Both the profiles folder and the account's own are private to the user.
     // Without its own folder the browser would use its default profile and mix
     // this account's logins with the user's everyday ones.
-    if (!Paths::makePrivateDir(QFileInfo(profile).path()) || !Paths::makePrivateDir(profile)) {
+    const QString base = QFileInfo(QFileInfo(profile).path()).path();
+    if (!Paths::makePrivateDir(base) || !Paths::makePrivateDir(QFileInfo(profile).path()) ||
+        !Paths::makePrivateDir(profile)) {
         qWarning("Corvalink: the profile folder %s cannot be made private and writable, so %s is not opened in a "
                  "browser",
                  qPrintable(profile), qPrintable(account.idText()));
         return false;
     }
 
+    QString error;
+    if (isFirefoxFamily(*browser) && !QFileInfo::exists(profile + QStringLiteral("/user.js")) &&
+        !SafeWrite::write(profile + QStringLiteral("/user.js"), firefoxUserJs, &error))
+        qWarning("Corvalink: could not prepare the Firefox profile %s: %s", qPrintable(profile), qPrintable(error));
     const QStringList arguments = launchArguments(account, *browser, profile);
     const QStringList browserArguments = arguments.mid(arguments.indexOf(QStringLiteral("--args")) + 1);
     return QProcess::startDetached(executable, browserArguments);

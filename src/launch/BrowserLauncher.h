@@ -7,12 +7,17 @@
 
 #include <optional>
 
-// Finds the installed Chromium-based browsers and starts one with the account's
-// own profile folder. Stateless: every call looks at the disk and the preferences.
+// Finds the installed Chromium-based and Firefox-family browsers and starts one
+// with the account's own profile folder. Stateless: every call looks at the
+// disk and the preferences.
 namespace BrowserLauncher {
 
-// The 24 browser names, in the order that decides the automatic choice.
+// The 24 Chromium-based browser names, then the 9 of the Firefox family, in
+// the order that decides the automatic choice.
 const QStringList& known();
+
+// Firefox and its derivatives: a profile folder given with --profile.
+bool isFirefoxFamily(const QString& name);
 
 // The executables that stand for a browser name on Linux, in the order tried.
 QStringList executables(const QString& name);
@@ -29,6 +34,10 @@ QStringList installedBrowsers();
 // installed one; nothing when no browser is installed.
 std::optional<QString> resolveBrowser(const Account& account);
 
+// The account's profile folder for the browser started from `executable`: one
+// per family, where a sandboxed (snap, flatpak) browser may write.
+QString profileFolder(const Account& account, const QString& browser, const QString& executable);
+
 // The command line as the first platform's launcher takes it: "-na", the browser
 // name, "--args" and the browser's own switches, the URL last.
 QStringList launchArguments(const Account& account, const QString& browser, const QString& profileDir);
@@ -37,6 +46,9 @@ QStringList launchArguments(const Account& account, const QString& browser, cons
 // names its host and process). Deleting the folder under it would not delete
 // the session: the browser writes it back.
 bool profileInUse(const QString& profileDir);
+
+// Whether a running browser holds any of the account's profile folders.
+bool accountInUse(const QUuid& id);
 
 // Why the account must open nowhere, neither in a browser nor in a web window:
 // its URL is not an http or https address with a host, or its profile folder is

@@ -22,6 +22,43 @@ QString profileFolder(const QUuid& id, const QString& base)
     return base + QStringLiteral("/profiles/") + Account::idText(id);
 }
 
+QString firefoxProfileFolder(const QUuid& id, const QString& base)
+{
+    return base + QStringLiteral("/firefox-profiles/") + Account::idText(id);
+}
+
+QString browserDataFolder(const QString& executable)
+{
+    const QFileInfo program(executable);
+    const QString folder = program.path();
+    const QString home = QDir::homePath();
+    if (folder == QLatin1String("/snap/bin"))
+        return home + QStringLiteral("/snap/") + program.fileName() + QStringLiteral("/common/Corvalink");
+    if (folder == QLatin1String("/var/lib/flatpak/exports/bin") ||
+        folder == home + QStringLiteral("/.local/share/flatpak/exports/bin"))
+        return home + QStringLiteral("/.var/app/") + program.fileName() + QStringLiteral("/data/Corvalink");
+    return dataFolder();
+}
+
+QList<std::pair<QString, QString>> accountProfileFolders(const QUuid& id, const QString& base)
+{
+    QStringList bases{base};
+    const QString home = QDir::homePath();
+    for (const auto& [parent, below] : {std::pair{home + QStringLiteral("/snap"), QStringLiteral("/common/Corvalink")},
+                                        {home + QStringLiteral("/.var/app"), QStringLiteral("/data/Corvalink")}}) {
+        for (const QString& sandbox : QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            bases << parent + QLatin1Char('/') + sandbox + below;
+    }
+    QList<std::pair<QString, QString>> found;
+    for (const QString& folder : bases) {
+        for (const QString& profile : {profileFolder(id, folder), firefoxProfileFolder(id, folder)}) {
+            if (QFileInfo::exists(profile) || isLink(profile))
+                found.append({profile, folder});
+        }
+    }
+    return found;
+}
+
 QString webDataFolder(const QUuid& id, const QString& base)
 {
     return base + QStringLiteral("/webdata/") + Account::idText(id);

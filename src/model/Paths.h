@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QUuid>
+
+#include <utility>
 
 namespace Paths {
 
@@ -9,10 +12,21 @@ namespace Paths {
 QString dataFolder();
 
 // An account's browser profile, in-app web data and web engine storage, below
-// the data folder.
+// the data folder. Chromium and Firefox profiles live apart: an account moved
+// from one family to the other must not hand one browser's files to the other.
 QString profileFolder(const QUuid& id, const QString& base = dataFolder());
+QString firefoxProfileFolder(const QUuid& id, const QString& base = dataFolder());
 QString webDataFolder(const QUuid& id, const QString& base = dataFolder());
 QString webEngineFolder(const QUuid& id, const QString& base = dataFolder());
+
+// Where a browser started from `executable` keeps Corvalink's profiles: a snap
+// or a flatpak may write only inside its own folders in the home
+// (~/snap/NAME/common, ~/.var/app/APP-ID/data); any other browser, the data folder.
+QString browserDataFolder(const QString& executable);
+
+// Every profile folder of the account that exists, for both families, below
+// `base` and in every sandboxed browser's folder; each with the folder it is below.
+QList<std::pair<QString, QString>> accountProfileFolders(const QUuid& id, const QString& base = dataFolder());
 
 // Creates the folder with its parents and makes the folder itself private to
 // the user (0700). Returns whether it is now a folder of the user's, writable

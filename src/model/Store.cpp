@@ -430,9 +430,13 @@ void Store::remove(const Account& account, bool deleteProfile)
             return true;
         },
         Emptying::Allowed);
-    QString error;
-    if (deleteProfile && !Paths::removeOwnFolder(profileDir(account.id), m_baseDir, &error))
-        qWarning("Corvalink: %s", qPrintable(error));
+    if (!deleteProfile)
+        return;
+    for (const auto& [profile, below] : Paths::accountProfileFolders(account.id, m_baseDir)) {
+        QString error;
+        if (!Paths::removeOwnFolder(profile, below, &error))
+            qWarning("Corvalink: %s", qPrintable(error));
+    }
 }
 
 QList<Account> Store::sorted(QList<Account> accounts)

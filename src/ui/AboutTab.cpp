@@ -78,11 +78,11 @@ QList<QWidget*> AboutTab::sections()
          UI::row(QStringLiteral("Browsers detected"), std::nullopt, {},
                  {factLabel(BrowserLauncher::installedBrowsers().size())}),
          UI::row(QStringLiteral("Data folder"), std::nullopt, {}, {folder})},
-        QStringLiteral("Every account lives in its own isolated Chromium profile. Corvalink never reads or stores your "
-                       "passwords, makes no network connections and has no analytics. ") +
+        QStringLiteral("Every account lives in its own isolated Chromium or Firefox profile. Corvalink never reads or "
+                       "stores your passwords, makes no network connections and has no analytics. ") +
             PlatformTexts::dataStaysIn(Store::shared().baseDir()));
-    QLabel* notice = UI::footnote(QStringLiteral("\u00A9 2026 Corvalink. Chrome, Brave, Edge, Vivaldi, Arc, Opera and "
-                                                 "Chromium are trademarks of their respective owners."));
+    QLabel* notice = UI::footnote(QStringLiteral("\u00A9 2026 Corvalink. Chrome, Brave, Edge, Vivaldi, Arc, Opera, "
+                                                 "Chromium and Firefox are trademarks of their respective owners."));
     notice->setAlignment(Qt::AlignCenter);
     return {header(), facts, notice};
 }

@@ -19,7 +19,7 @@ bool confirmAndRemove(const Account& account, const QString& informative)
     }
     if (answer != Alert::firstButton)
         return false;
-    if (BrowserLauncher::profileInUse(Store::shared().profileDir(account.id))) {
+    if (BrowserLauncher::accountInUse(account.id)) {
         Alert::run(QStringLiteral("Close the browser windows of ") + name + QStringLiteral(" first"),
                    QStringLiteral("Its browser is still running with this account's session and would write it back. "
                                   "Close its windows, then remove the account again."),

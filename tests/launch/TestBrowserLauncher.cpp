@@ -2,6 +2,7 @@
 #include "BrowserLauncher.h"
 #include "Paths.h"
 #include "Settings.h"
+#include "Store.h"
 #include "TestEnvironment.h"
 #include "WebFallbackWindow.h"
 
@@ -59,37 +60,83 @@ private Q_SLOTS:
         }
     }
 
+    // Exact lists for each family and each preference; the URL always last.
     void argumentList_data()
     {
+        QTest::addColumn<QString>("browser");
         QTest::addColumn<bool>("incognito");
         QTest::addColumn<QString>("extra");
         QTest::addColumn<QStringList>("switches");
-        QTest::newRow("plain") << false << QString() << QStringList{};
-        QTest::newRow("incognito and flags") << true << u"--a --b"_s << QStringList{"--incognito", "--a", "--b"};
-        QTest::newRow("spaces only") << false << u"    "_s << QStringList{};
-        QTest::newRow("stray spaces") << false << u"  --a   --b  "_s << QStringList{"--a", "--b"};
-        QTest::newRow("tab stays inside") << false << u"--a\t--b"_s << QStringList{"--a\t--b"};
-        QTest::newRow("no unquoting") << false << u"\"--a b\""_s << QStringList{"\"--a", "b\""};
+        const QStringList chromium{"--no-first-run", "--no-default-browser-check"};
+        QTest::newRow("plain") << "Brave Browser" << false << QString() << chromium;
+        QTest::newRow("incognito and flags")
+            << "Brave Browser" << true << u"--a --b"_s << chromium + QStringList{"--incognito", "--a", "--b"};
+        QTest::newRow("spaces only") << "Brave Browser" << false << u"    "_s << chromium;
+        QTest::newRow("stray spaces") << "Brave Browser" << false << u"  --a   --b  "_s
+                                      << chromium + QStringList{"--a", "--b"};
+        QTest::newRow("tab stays inside")
+            << "Brave Browser" << false << u"--a\t--b"_s << chromium + QStringList{"--a\t--b"};
+        QTest::newRow("no unquoting") << "Brave Browser" << false << u"\"--a b\""_s
+                                      << chromium + QStringList{"\"--a", "b\""};
+        QTest::newRow("firefox plain") << "Firefox" << false << QString() << QStringList{};
+        QTest::newRow("firefox private, flags")
+            << "Firefox ESR" << true << u" --a  --b"_s << QStringList{"--a", "--b", "--private-window"};
+        QTest::newRow("librewolf flags") << "LibreWolf" << false << u"--kiosk"_s << QStringList{"--kiosk"};
     }
 
     void argumentList()
     {
+        QFETCH(QString, browser);
         QFETCH(bool, incognito);
         QFETCH(QString, extra);
         QFETCH(QStringList, switches);
         Settings::setIncognito(incognito);
         Settings::setExtraArgs(extra);
-        TestEnvironment::makeFakeBrowsers({"brave-browser"}, m_bin);
+        const QString executable = BrowserLauncher::executables(browser).first();
+        TestEnvironment::makeFakeBrowsers({executable}, m_bin);
         Account a = TestAccounts::make("work");
-        a.browser = "Brave Browser";
+        a.browser = browser;
         QVERIFY(BrowserLauncher::open(a));
-        const QString profile = Paths::profileFolder(a.id);
+        const bool firefox = BrowserLauncher::isFirefoxFamily(browser);
+        const QString profile = firefox ? Paths::firefoxProfileFolder(a.id) : Paths::profileFolder(a.id);
         const QStringList expected =
-            QStringList{"--user-data-dir=" + profile, "--no-first-run", "--no-default-browser-check"} + switches +
+            (firefox ? QStringList{"--profile", profile} : QStringList{"--user-data-dir=" + profile}) + switches +
             QStringList{a.url};
-        QCOMPARE(BrowserLauncher::launchArguments(a, "Brave Browser", profile),
-                 QStringList({"-na", "Brave Browser", "--args"}) + expected);
-        QCOMPARE(recorded("brave-browser"), expected);
+        QCOMPARE(BrowserLauncher::launchArguments(a, browser, profile),
+                 QStringList({"-na", browser, "--args"}) + expected);
+        QCOMPARE(recorded(executable), expected);
+        QCOMPARE(QFileInfo::exists(profile + u"/user.js"_s), firefox);
+    }
+
+    // Firefox alone: accounts open in it, each in a profile apart from its
+    // Chromium one; a sandboxed browser's profiles go where its sandbox may
+    // write, and removal deletes them all.
+    void firefoxAndSandboxedBrowsers()
+    {
+        const QString flatpak = TestEnvironment::home() + u"/.local/share/flatpak/exports/bin"_s;
+        TestEnvironment::makeFakeBrowsers({"org.mozilla.firefox"}, flatpak);
+        TestEnvironment::makeFakeBrowsers({"firefox-esr"}, m_bin);
+        QCOMPARE(BrowserLauncher::installedBrowsers(), (QStringList{"Firefox", "Firefox ESR"}));
+        const Account a = TestAccounts::make("work");
+        QVERIFY(AccountOpener::open(a) == AccountOpener::Outcome::Browser);
+        const QString sandboxed =
+            TestEnvironment::home() + u"/.var/app/org.mozilla.firefox/data/Corvalink/firefox-profiles/"_s + a.idText();
+        QCOMPARE(TestEnvironment::recordedArguments(flatpak + u"/org.mozilla.firefox"_s).mid(0, 2),
+                 (QStringList{"--profile", sandboxed}));
+        QVERIFY(TestEnvironment::isPrivate(sandboxed) && QFileInfo::exists(sandboxed + u"/user.js"_s));
+        QCOMPARE(Paths::browserDataFolder(u"/snap/bin/chromium"_s),
+                 TestEnvironment::home() + u"/snap/chromium/common/Corvalink"_s);
+
+        Account esr = a;
+        esr.browser = u"Firefox ESR"_s;
+        TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
+        esr.browser = u"Chromium"_s;
+        QVERIFY(BrowserLauncher::open(esr));
+        esr.browser = u"Firefox ESR"_s;
+        QVERIFY(BrowserLauncher::open(esr));
+        QCOMPARE(Paths::accountProfileFolders(a.id).size(), 3);
+        Store::shared().remove(a, true);
+        QVERIFY(Paths::accountProfileFolders(a.id).isEmpty());
     }
 
     void everyAccountHasItsOwnPrivateProfileFolder()

@@ -26,16 +26,25 @@ private:
         return a;
     }
 
-    // Opens the account at the path and waits until that Chromium has exited,
-    // so its cookies are on disk and its profile is free again.
+    // Opens the account at the path and waits until its browser has exited, so
+    // its cookies are on disk and its profile is free again.
     void openAndWait(Account account, const QString& path)
     {
         account.url = m_server.url(path);
         const int before = m_server.countFor(QUrl(account.url).path());
         QVERIFY(BrowserLauncher::open(account));
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(account.url).path()) > before, 60000);
-        const QString lock = Paths::profileFolder(account.id) + u"/SingletonLock"_s;
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(lock).isSymLink() && !QFileInfo::exists(lock), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::accountInUse(account.id), 60000);
+    }
+    static QString cookiesIn(const QString& profile)
+    {
+        QProcess sqlite;
+        sqlite.start(u"python3"_s, {"-c",
+                                    "import sqlite3, sys; print(','.join(r[0] for r in sqlite3.connect(sys.argv[1])"
+                                    ".execute('select value from moz_cookies')))",
+                                    profile + u"/cookies.sqlite"_s});
+        sqlite.waitForFinished(10000);
+        return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
     }
 
     Account webAccount(const QString& label, const QString& path) { return make(label, "Claude", m_server.url(path)); }
@@ -100,6 +109,37 @@ private Q_SLOTS:
         QVERIFY(pid > 0);
         ::kill(pid, SIGKILL);
         QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::profileInUse(profile), 10000); // a stale lock is no owner
+    }
+
+    // Debian's Firefox ESR, headless: each account's cookie stays in the profile
+    // Corvalink made for it (Firefox's own prefs.js is there), user.js took
+    // effect, and removal waits for the browser to end.
+    void firefoxKeepsAccountsApart()
+    {
+        if (BrowserLauncher::findExecutable(u"Firefox ESR"_s).isEmpty())
+            QFAIL("Debian's firefox-esr is not installed: run tools/install-deps.sh test");
+        const QString chromiumFlags = Settings::extraArgs();
+        Settings::setExtraArgs(u"--headless --screenshot "_s + TestEnvironment::home() + u"/shot.png"_s);
+        Account alice = account(u"alice"_s), bob = account(u"bob"_s);
+        alice.browser = bob.browser = u"Firefox ESR"_s;
+        openAndWait(alice, u"/login?user=alice"_s);
+        openAndWait(bob, u"/login?user=bob"_s);
+        openAndWait(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u"session=alice"_s);
+        const QString profile = Paths::firefoxProfileFolder(alice.id);
+        QVERIFY(cookiesIn(profile) == "alice" && cookiesIn(Paths::firefoxProfileFolder(bob.id)) == "bob");
+        const QByteArray prefs = TestEnvironment::readFile(profile + u"/prefs.js"_s);
+        QVERIFY(prefs.contains(R"(user_pref("browser.startup.homepage_override.mstone", "ignore");)"));
+
+        Settings::setExtraArgs(u"--headless"_s); // stays running
+        alice.url = m_server.url(u"/running"_s);
+        QVERIFY(BrowserLauncher::open(alice));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/running"_s) > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(BrowserLauncher::accountInUse(alice.id), 30000);
+        const QString owner = QFile::symLinkTarget(profile + u"/lock"_s);
+        ::kill(owner.mid(owner.lastIndexOf(u"+"_s) + 1).toInt(), SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::accountInUse(alice.id), 30000);
+        Settings::setExtraArgs(chromiumFlags);
     }
 
     void aUrlThatChromiumWouldReadAsASwitchRunsNothing()
