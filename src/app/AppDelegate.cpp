@@ -63,7 +63,7 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     m_statusMenu = new StatusMenu(m_menu, [this](const MenuEntry& entry) { trigger(entry); });
     connect(m_menu, &QMenu::aboutToShow, this, &AppDelegate::menuNeedsUpdate);
     m_statusItem = new StatusItem(
-        m_menu, currentEntries, [this](const MenuEntry& entry) { trigger(entry); }, this);
+        m_menu, [this] { return hostMenuEntries(); }, [this](const MenuEntry& entry) { trigger(entry); }, this);
     connect(m_statusItem, &StatusItem::clicked, this, &AppDelegate::popUpMenu);
 
     QPointer<AppDelegate> self(this);
@@ -86,6 +86,17 @@ void AppDelegate::checkReachable()
     qWarning("Corvalink: no system tray and no shortcut; showing the settings window. Bind a key to "
              "\"corvalink --menu\" to open the account menu");
     SettingsWindowController::shared().show(0);
+}
+
+// The host's copy is built when a host first asks for it, not at start-up;
+// from then on it follows every change of the list.
+QList<MenuEntry> AppDelegate::hostMenuEntries()
+{
+    if (!m_followingStore) {
+        m_followingStore = true;
+        connect(&Store::shared(), &Store::accountsChanged, m_statusItem, &StatusItem::menuChanged);
+    }
+    return currentEntries();
 }
 
 void AppDelegate::menuNeedsUpdate()
@@ -134,10 +145,13 @@ void AppDelegate::trigger(const MenuEntry& entry)
     case MenuEntry::Kind::Account:
         if (entry.account)
             openAccount(*entry.account);
+        // The opening reorders its group: a host's copy follows now.
+        m_statusItem->menuChanged();
         return;
     case MenuEntry::Kind::RemoveAlternate:
         if (entry.account)
             removeAccount(*entry.account);
+        m_statusItem->menuChanged();
         return;
     default:
         break;

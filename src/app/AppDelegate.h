@@ -47,6 +47,7 @@ public:
 
 private:
     void trigger(const MenuEntry& entry);
+    QList<MenuEntry> hostMenuEntries();
     void showSwitcher();
     void checkReachable();
 
@@ -54,4 +55,5 @@ private:
     QPointer<QMenu> m_menu;
     StatusMenu* m_statusMenu = nullptr;
     QPointer<AccountSwitcher> m_switcher;
+    bool m_followingStore = false;
 };

@@ -22,14 +22,38 @@ QByteArray dotPng(const std::optional<QString>& color)
     return png;
 }
 
+QString keyOf(const MenuEntry& entry, const QString& label)
+{
+    if (!entry.account)
+        return QStringLiteral("item:") + label;
+    switch (entry.kind) {
+    case MenuEntry::Kind::Account:
+        return QStringLiteral("open:") + entry.account->idText();
+    case MenuEntry::Kind::RemoveAlternate:
+        return QStringLiteral("remove:") + entry.account->idText();
+    case MenuEntry::Kind::Header:
+        return QStringLiteral("site:") + label;
+    default:
+        return QStringLiteral("item:") + label;
+    }
+}
+
 class Builder {
 public:
+    explicit Builder(HostMenu::Ids& ids)
+        : m_ids(ids)
+    {
+    }
+
     HostMenu::Built built;
 
     DBusMenuItem item(const MenuEntry& entry, const QString& label)
     {
         DBusMenuItem result;
-        result.id = ++m_lastId;
+        // The n-th separator stays a separator.
+        result.id = entry.kind == MenuEntry::Kind::Separator
+                        ? m_ids.of(QStringLiteral("separator:%1").arg(++m_separators))
+                        : m_ids.of(keyOf(entry, label));
         result.label = label;
         result.enabled = entry.enabled;
         result.separator = entry.kind == MenuEntry::Kind::Separator;
@@ -54,16 +78,26 @@ public:
     }
 
 private:
-    int m_lastId = 0;
+    HostMenu::Ids& m_ids;
+    int m_separators = 0;
 };
 
 } // namespace
 
 namespace HostMenu {
 
-Built build(const QList<MenuEntry>& entries)
+int Ids::of(const QString& key)
 {
-    Builder builder;
+    // 0 is the root's.
+    auto it = m_ids.constFind(key);
+    if (it == m_ids.cend())
+        it = m_ids.insert(key, int(m_ids.size()) + 1);
+    return *it;
+}
+
+Built build(const QList<MenuEntry>& entries, Ids& ids)
+{
+    Builder builder(ids);
     for (const MenuEntry& entry : entries) {
         if (entry.kind == MenuEntry::Kind::RemoveAlternate)
             continue;

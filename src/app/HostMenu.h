@@ -17,6 +17,17 @@ struct Built {
     QHash<int, MenuEntry> targets;
 };
 
-Built build(const QList<MenuEntry>& entries);
+// Hosts keep what they know of an id, and a click may arrive after the menu
+// changed: an id always names the same item (an account's opening, its
+// removal, a site's header, a command), never another, for the whole run.
+class Ids {
+public:
+    int of(const QString& key);
+
+private:
+    QHash<QString, int> m_ids;
+};
+
+Built build(const QList<MenuEntry>& entries, Ids& ids);
 
 } // namespace HostMenu

@@ -32,7 +32,7 @@ void StatusItem::start(const QIcon& icon, const QString& iconName)
     m_icon = icon;
     m_sni = new StatusNotifierItem(
         [this] {
-            HostMenu::Built built = HostMenu::build(m_entries());
+            HostMenu::Built built = HostMenu::build(m_entries(), m_ids);
             m_targets = std::move(built.targets);
             return built.items;
         },
@@ -42,6 +42,7 @@ void StatusItem::start(const QIcon& icon, const QString& iconName)
         },
         this);
     m_sni->setIcon(icon, iconName);
+    connect(m_sni, &StatusNotifierItem::activated, this, &StatusItem::clicked);
     connect(m_sni, &StatusNotifierItem::registered, this, [this] {
         // One icon only: the host's, which also offers the menu on a left click.
         delete m_xembed;
@@ -56,6 +57,12 @@ void StatusItem::start(const QIcon& icon, const QString& iconName)
     connect(m_poll, &QTimer::timeout, this, &StatusItem::lookForTray);
     m_poll->start();
     lookForTray();
+}
+
+void StatusItem::menuChanged()
+{
+    if (m_sni)
+        m_sni->menuChanged();
 }
 
 bool StatusItem::isOnTray() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostMenu.h"
 #include "StatusMenuContent.h"
 
 #include <QIcon>
@@ -31,9 +32,12 @@ public:
     void start(const QIcon& icon, const QString& iconName);
     // Whether an icon is on a panel now.
     bool isOnTray() const;
+    // The list changed: a host that draws the menu gets it now, not at its next opening.
+    void menuChanged();
 
 Q_SIGNALS:
-    // A left click on an XEmbed tray: the app pops its own menu up.
+    // A left click on an XEmbed tray, or a host that calls Activate: the app
+    // pops its own menu up (or the switcher where menus cannot pop up).
     void clicked();
     // An icon is on a panel (again).
     void shownOnTray();
@@ -50,4 +54,5 @@ private:
     QPointer<QSystemTrayIcon> m_xembed;
     QTimer* m_poll = nullptr;
     QHash<int, MenuEntry> m_targets;
+    HostMenu::Ids m_ids;
 };

@@ -67,6 +67,16 @@ private:
         callMenu(u"Event"_s, {ids.value(label), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
     }
 
+    // The menu as libdbusmenu-glib reads it (XFCE's panel, waybar), clicking the label.
+    QString realHost(const QString& label)
+    {
+        QProcess host;
+        host.start(u"/usr/bin/python3"_s, {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/dbusmenu-host.py"),
+                                           m_watcher.items.value(0), u"/MenuBar"_s, label});
+        host.waitForFinished(patience);
+        return QString::fromUtf8(host.readAllStandardOutput()).trimmed().replace(u'\n', u'|');
+    }
+
 private Q_SLOTS:
     void theIconAppearsWhenTheWatcherStartsLate()
     {
@@ -110,6 +120,24 @@ private Q_SLOTS:
         XDoTool::key(u"Return"_s); // "Remove, keep session"
         QTRY_VERIFY_WITH_TIMEOUT(!Account::find(AppDriver::storedAccounts(), m_work.id), patience);
         QVERIFY(!openMenu().contains(u"|work|"_s));
+    }
+
+    // An id names one item for good: a click sent with an id read before the
+    // list changed still opens the account it named (GNOME's AppIndicator keeps
+    // the layout it read); libdbusmenu-glib's clicks (EventGroup) arrive too.
+    void idsNeverNameAnotherItem()
+    {
+        const Account a = TestAccounts::make("a", "Site"), b = TestAccounts::make("b", "Site");
+        AppDriver::writeAccounts({a, b});
+        QHash<QString, int> ids;
+        QVERIFY(openMenu(&ids).startsWith(u"Site|a|b|"_s));
+        click(u"b"_s); // b now comes first
+        QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(b));
+        callMenu(u"AboutToShow"_s, {0});
+        callMenu(u"Event"_s, {ids.value(u"a"_s), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u});
+        QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(a));
+        QVERIFY(realHost(u"b"_s).startsWith(u"Site|a|b|---|Add account"_s));
+        QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(b));
     }
 };
 

@@ -1,5 +1,7 @@
 #include "DBusMenuExporter.h"
 
+#include <functional>
+
 namespace {
 
 bool sameItems(const QList<DBusMenuItem>& a, const QList<DBusMenuItem>& b)
@@ -41,12 +43,30 @@ DBusMenuExporter::DBusMenuExporter(Provider provider, ClickHandler onClick, QObj
 bool DBusMenuExporter::refresh()
 {
     m_built = true;
-    QList<DBusMenuItem> items = m_provider();
-    if (sameItems(items, m_root.children))
+    DBusMenuItem root;
+    root.children = m_provider();
+    if (sameItems(root.children, m_root.children))
         return false;
-    m_root.children = std::move(items);
+    DBusMenuItemPropertiesList changed;
+    const std::function<void(const DBusMenuItem&)> compare = [&](const DBusMenuItem& item) {
+        const DBusMenuItem* before = find(item.id);
+        if (before && properties(*before, {}) != properties(item, {}))
+            changed.append({item.id, properties(item, {})});
+        for (const DBusMenuItem& child : item.children)
+            compare(child);
+    };
+    compare(root);
+    m_root = std::move(root);
     ++m_revision;
+    if (!changed.isEmpty())
+        Q_EMIT ItemsPropertiesUpdated(changed, {});
     return true;
+}
+
+void DBusMenuExporter::announceChanges()
+{
+    if (m_built && refresh())
+        Q_EMIT LayoutUpdated(m_revision, 0);
 }
 
 const DBusMenuItem* DBusMenuExporter::find(int id) const

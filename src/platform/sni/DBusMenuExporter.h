@@ -27,6 +27,9 @@ public:
 
     uint version() const { return 3; }
     QString textDirection() const { return QStringLiteral("ltr"); }
+    // The items changed: once a host has asked for the menu, it gets the new
+    // layout, and the new properties of items it holds, now.
+    void announceChanges();
     QString status() const { return QStringLiteral("normal"); }
     QStringList iconThemePath() const { return {}; }
 
@@ -45,7 +48,8 @@ Q_SIGNALS:
     void ItemActivationRequested(int id, uint timestamp);
 
 private:
-    // Rebuilds the items; true when they differ from the last ones.
+    // Rebuilds the items; true when they differ from the last ones. Hosts keep
+    // what they hold for an id: items whose properties changed are sent again.
     bool refresh();
     const DBusMenuItem* find(int id) const;
     static QVariantMap properties(const DBusMenuItem& item, const QStringList& names);

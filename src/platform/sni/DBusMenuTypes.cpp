@@ -107,6 +107,11 @@ void registerAll()
     qDBusRegisterMetaType<DBusImage>();
     qDBusRegisterMetaType<DBusImageList>();
     qDBusRegisterMetaType<DBusToolTip>();
+    // Slots and signals name these by their typedefs; QtDBus skips any method
+    // whose parameter type it cannot find by the name written there.
+    qRegisterMetaType<DBusMenuEventList>("DBusMenuEventList");
+    qRegisterMetaType<DBusMenuItemPropertiesList>("DBusMenuItemPropertiesList");
+    qRegisterMetaType<DBusImageList>("DBusImageList");
 }
 
 } // namespace DBusMenuTypes

@@ -67,7 +67,7 @@ bool StatusNotifierItem::start()
         bus.registerService(m_service);
         bus.registerObject(itemPath, this,
                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
-                               QDBusConnection::ExportAllSignals);
+                               QDBusConnection::ExportScriptableSignals);
         bus.registerObject(menuPath, m_menu,
                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties |
                                QDBusConnection::ExportAllSignals);
@@ -103,12 +103,26 @@ void StatusNotifierItem::setIcon(const QIcon& icon, const QString& themeName)
     Q_EMIT NewIcon();
 }
 
-// The item is a menu: hosts show the exported menu on a left click themselves.
-// Those that call Activate all the same get the same menu through ContextMenu.
-void StatusNotifierItem::Activate(int, int) {}
+void StatusNotifierItem::menuChanged()
+{
+    m_menu->announceChanges();
+}
 
-void StatusNotifierItem::SecondaryActivate(int, int) {}
+// The item says it is a menu, but KDE Plasma and LXQt call Activate on a left
+// click all the same and show nothing themselves: the app shows its own menu.
+void StatusNotifierItem::Activate(int, int)
+{
+    Q_EMIT activated();
+}
 
-void StatusNotifierItem::ContextMenu(int, int) {}
+void StatusNotifierItem::SecondaryActivate(int, int)
+{
+    Q_EMIT activated();
+}
+
+void StatusNotifierItem::ContextMenu(int, int)
+{
+    Q_EMIT activated();
+}
 
 void StatusNotifierItem::Scroll(int, const QString&) {}

@@ -67,15 +67,21 @@ public Q_SLOTS:
     void ContextMenu(int x, int y);
     void Scroll(int delta, const QString& orientation);
 
+    // The items changed: hosts that drew the menu get the new layout now.
+    void menuChanged();
+
 Q_SIGNALS:
-    void NewTitle();
-    void NewIcon();
-    void NewAttentionIcon();
-    void NewOverlayIcon();
-    void NewToolTip();
-    void NewStatus(const QString& status);
+    // The protocol's signals, the only ones on the bus.
+    Q_SCRIPTABLE void NewTitle();
+    Q_SCRIPTABLE void NewIcon();
+    Q_SCRIPTABLE void NewAttentionIcon();
+    Q_SCRIPTABLE void NewOverlayIcon();
+    Q_SCRIPTABLE void NewToolTip();
+    Q_SCRIPTABLE void NewStatus(const QString& status);
     // Registered with a watcher (again): the icon is on a panel.
     void registered();
+    // A host asked for the menu by a click on the icon (Activate, SecondaryActivate, ContextMenu).
+    void activated();
 
 private:
     void registerWithWatcher();

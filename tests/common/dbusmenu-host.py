@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Reads and clicks an exported menu through libdbusmenu-glib, the library with
+which XFCE's panel and waybar draw a StatusNotifierItem's menu: the real client,
+so a click travels as EventGroup whenever the exporter's Version is 3.
+
+Usage: dbusmenu-host.py SERVICE PATH [LABEL]
+Prints the labels one per line (separators as ---, submenu items indented),
+then clicks the item labelled LABEL, if given.
+"""
+import sys
+
+import gi
+
+gi.require_version("Dbusmenu", "0.4")
+from gi.repository import Dbusmenu, GLib  # noqa: E402
+
+service, path = sys.argv[1], sys.argv[2]
+wanted = sys.argv[3] if len(sys.argv) > 3 else None
+client = Dbusmenu.Client.new(service, path)
+loop = GLib.MainLoop()
+
+
+def items(parent, depth):
+    for child in parent.get_children():
+        separator = child.property_get("type") == "separator"
+        yield "  " * depth + ("---" if separator else child.property_get("label")), child
+        yield from items(child, depth + 1)
+
+
+def show_and_click():
+    lines = list(items(client.get_root(), 0)) if client.get_root() else []
+    if not lines:
+        return False
+    print("\n".join(text for text, _ in lines), flush=True)
+    for text, item in lines:
+        if text.strip() == wanted:
+            item.handle_event("clicked", GLib.Variant("i", 0), 0)
+    GLib.timeout_add(500, loop.quit)  # time for the event to go out
+    return False
+
+
+client.connect("layout-updated", lambda _client: GLib.idle_add(show_and_click))
+GLib.timeout_add(15000, loop.quit)
+loop.run()
