@@ -1,16 +1,13 @@
 #!/usr/bin/env python3
-"""Reads and clicks an exported menu through libdbusmenu-glib, the library with
-which XFCE's panel and waybar draw a StatusNotifierItem's menu: the real client,
-so a click travels as EventGroup whenever the exporter's Version is 3.
-
-Usage: dbusmenu-host.py SERVICE PATH [LABEL]
-Prints the labels one per line (separators as ---, submenu items indented),
-then clicks the item labelled LABEL, if given.
-"""
+# Reads and clicks an exported menu through libdbusmenu-glib, the library with
+# which XFCE's panel and waybar draw a StatusNotifierItem's menu: the real client,
+# so a click travels as EventGroup whenever the exporter's Version is 3.
+#
+# Usage: dbusmenu-host.py SERVICE PATH [LABEL]
+# Prints the labels one per line (separators as ---, submenu items indented),
+# then clicks the item labelled LABEL, if given.
 import sys
-
 import gi
-
 gi.require_version("Dbusmenu", "0.4")
 from gi.repository import Dbusmenu, GLib  # noqa: E402
 

@@ -81,7 +81,6 @@ private Q_SLOTS:
         QTest::newRow("firefox plain") << "Firefox" << false << QString() << QStringList{};
         QTest::newRow("firefox private, flags")
             << "Firefox ESR" << true << u" --a  --b"_s << QStringList{"--a", "--b", "--private-window"};
-        QTest::newRow("librewolf flags") << "LibreWolf" << false << u"--kiosk"_s << QStringList{"--kiosk"};
     }
 
     void argumentList()
@@ -127,13 +126,12 @@ private Q_SLOTS:
         QCOMPARE(Paths::browserDataFolder(u"/snap/bin/chromium"_s),
                  TestEnvironment::home() + u"/snap/chromium/common/Corvalink"_s);
 
-        Account esr = a;
-        esr.browser = u"Firefox ESR"_s;
         TestEnvironment::makeFakeBrowsers({"chromium"}, m_bin);
-        esr.browser = u"Chromium"_s;
-        QVERIFY(BrowserLauncher::open(esr));
-        esr.browser = u"Firefox ESR"_s;
-        QVERIFY(BrowserLauncher::open(esr));
+        Account other = a;
+        for (const QString& browser : {u"Chromium"_s, u"Firefox ESR"_s}) {
+            other.browser = browser;
+            QVERIFY(BrowserLauncher::open(other));
+        }
         QCOMPARE(Paths::accountProfileFolders(a.id).size(), 3);
         Store::shared().remove(a, true);
         QVERIFY(Paths::accountProfileFolders(a.id).isEmpty());
