@@ -30,6 +30,9 @@ StatusItem::~StatusItem()
 void StatusItem::start(const QIcon& icon, const QString& iconName)
 {
     m_icon = icon;
+    m_poll = new QTimer(this);
+    m_poll->setInterval(trayPollMs);
+    connect(m_poll, &QTimer::timeout, this, &StatusItem::lookForTray);
     m_sni = new StatusNotifierItem(
         [this] {
             HostMenu::Built built = HostMenu::build(m_entries(), m_ids);
@@ -46,15 +49,17 @@ void StatusItem::start(const QIcon& icon, const QString& iconName)
     connect(m_sni, &StatusNotifierItem::registered, this, [this] {
         // One icon only: the host's, which also offers the menu on a left click.
         delete m_xembed;
-        if (m_poll)
-            m_poll->stop();
+        m_poll->stop();
         Q_EMIT shownOnTray();
     });
-    if (m_sni->start())
-        return;
-    m_poll = new QTimer(this);
-    m_poll->setInterval(trayPollMs);
-    connect(m_poll, &QTimer::timeout, this, &StatusItem::lookForTray);
+    // The panel went, and another kind of tray may come (an XEmbed one).
+    connect(m_sni, &StatusNotifierItem::unregistered, this, &StatusItem::waitForTray);
+    if (!m_sni->start())
+        waitForTray();
+}
+
+void StatusItem::waitForTray()
+{
     m_poll->start();
     lookForTray();
 }
@@ -78,7 +83,8 @@ void StatusItem::lookForTray()
         return;
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         m_poll->stop();
-        useXEmbed();
+        if (!m_xembed)
+            useXEmbed();
     }
 }
 

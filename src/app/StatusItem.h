@@ -43,6 +43,7 @@ Q_SIGNALS:
     void shownOnTray();
 
 private:
+    void waitForTray();
     void lookForTray();
     void useXEmbed();
 

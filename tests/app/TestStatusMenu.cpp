@@ -125,6 +125,16 @@ private Q_SLOTS:
             const int readable = pixelsWhere(image, [&](const QColor& c) { return contrastRatio(c, panel) >= 3.0; });
             QVERIFY2(readable >= 40, qPrintable(panel.name() + u": %1 pixels stand out"_s.arg(readable)));
         }
+        // The installed symbolic icon, as GTK draws it on a dark panel and on a light one: in the panel's text colour.
+        QProcess gtk;
+        gtk.start(u"/usr/bin/python3"_s,
+                  {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/symbolic-icon.py"),
+                   QStringLiteral(CORVALINK_TEST_COMMON_DIR "/../../resources/corvalink-symbolic.svg")});
+        QVERIFY(gtk.waitForFinished(30000));
+        for (const QByteArray& line : gtk.readAllStandardOutput().trimmed().split('\n')) {
+            const QList<QByteArray> counts = line.split(' ');
+            QVERIFY2(counts.size() == 3 && counts[1].toInt() > 0.95 * counts[2].toInt(), line.constData());
+        }
     }
 
     // Where a menu cannot pop up at the pointer (here offscreen, as on Wayland),

@@ -77,6 +77,8 @@ bool StatusNotifierItem::start()
                     m_registered = false;
                     if (!owner.isEmpty())
                         registerWithWatcher();
+                    else
+                        Q_EMIT unregistered();
                 });
     }
     registerWithWatcher();
@@ -96,7 +98,9 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::setIcon(const QIcon& icon, const QString& themeName)
 {
-    m_iconName = themeName;
+    // LXQt draws IconName alone whenever one is sent: only a name the theme
+    // has, else the pixmaps (a build that was never installed).
+    m_iconName = QIcon::hasThemeIcon(themeName) ? themeName : QString();
     m_pixmaps.clear();
     for (int size : {16, 22, 32, 48})
         m_pixmaps.append(toDBusImage(icon.pixmap(size, size).toImage()));

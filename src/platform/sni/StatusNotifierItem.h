@@ -80,6 +80,8 @@ Q_SIGNALS:
     Q_SCRIPTABLE void NewStatus(const QString& status);
     // Registered with a watcher (again): the icon is on a panel.
     void registered();
+    // The watcher went (its panel quit): the icon is on no panel.
+    void unregistered();
     // A host asked for the menu by a click on the icon (Activate, SecondaryActivate, ContextMenu).
     void activated();
 
