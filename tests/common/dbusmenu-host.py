@@ -19,21 +19,18 @@ loop = GLib.MainLoop()
 
 def items(parent, depth):
     for child in parent.get_children():
-        separator = child.property_get("type") == "separator"
-        yield "  " * depth + ("---" if separator else child.property_get("label")), child
+        yield "  " * depth + (child.property_get("label") or "---"), child
         yield from items(child, depth + 1)
 
 
 def show_and_click():
     lines = list(items(client.get_root(), 0)) if client.get_root() else []
     if not lines:
-        return False
+        return  # not read yet: the next layout-updated comes
     print("\n".join(text for text, _ in lines), flush=True)
-    for text, item in lines:
-        if text.strip() == wanted:
-            item.handle_event("clicked", GLib.Variant("i", 0), 0)
+    for item in (item for text, item in lines if text.strip() == wanted):
+        item.handle_event("clicked", GLib.Variant("i", 0), 0)
     GLib.timeout_add(500, loop.quit)  # time for the event to go out
-    return False
 
 
 client.connect("layout-updated", lambda _client: GLib.idle_add(show_and_click))
