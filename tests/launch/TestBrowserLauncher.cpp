@@ -135,6 +135,19 @@ private Q_SLOTS:
         QCOMPARE(Paths::accountProfileFolders(a.id).size(), 3);
         Store::shared().remove(a, true);
         QVERIFY(Paths::accountProfileFolders(a.id).isEmpty());
+
+        // Each Firefox-family browser, alone, under each of its executables' names, gets --profile.
+        QVERIFY(QDir(flatpak).removeRecursively());
+        for (const QString& name : BrowserLauncher::known().mid(BrowserLauncher::known().indexOf("Firefox"))) {
+            for (const QString& executable : BrowserLauncher::executables(name)) {
+                const QString folder = TestEnvironment::makeFakeBrowsers({executable}, TestEnvironment::home() +
+                                                                                           u"/alone/"_s + executable);
+                usePath({folder});
+                QVERIFY2(BrowserLauncher::open(a) &&
+                             TestEnvironment::recordedArguments(folder + u'/' + executable).value(0) == "--profile",
+                         qPrintable(executable));
+            }
+        }
     }
 
     void everyAccountHasItsOwnPrivateProfileFolder()
