@@ -1,6 +1,6 @@
 #include "Settings.h"
 
-#include <QFile>
+#include "KeyFile.h"
 
 namespace {
 
@@ -27,21 +27,7 @@ bool storedBoolean(const QVariant& value, bool& out)
 // unquoted comma as a list separator and a ";" as the start of a comment.
 QString writtenValue(const QString& key)
 {
-    QFile file(Settings::d().fileName());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
-    bool inGeneral = true;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inGeneral = line == QLatin1String("[General]");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inGeneral && equals > 0 && line.left(equals).trimmed() == key)
-            return line.mid(equals + 1).trimmed();
-    }
-    return {};
+    return KeyFile::group(Settings::d().fileName(), QStringLiteral("General"), true).value(key);
 }
 
 bool readFlag(const QString& key)

@@ -1,5 +1,6 @@
 #include "LoginItem.h"
 
+#include "KeyFile.h"
 #include "SafeWrite.h"
 
 #include <QCoreApplication>
@@ -16,22 +17,7 @@ const QString ownerKey = QStringLiteral("X-Corvalink-Autostart");
 
 QHash<QString, QString> readDesktopEntry(const QString& path)
 {
-    QHash<QString, QString> keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return keys;
-    bool inMainGroup = false;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inMainGroup = line == QLatin1String("[Desktop Entry]");
-            continue;
-        }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inMainGroup && equals > 0 && !line.startsWith(QLatin1Char('#')))
-            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
-    }
-    return keys;
+    return KeyFile::group(path, QStringLiteral("Desktop Entry"));
 }
 
 bool isOurs(const QHash<QString, QString>& keys)
