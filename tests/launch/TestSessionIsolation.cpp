@@ -39,12 +39,8 @@ private:
     static QString cookiesIn(const QString& profile)
     {
         QProcess sqlite;
-        sqlite.start(u"python3"_s, {"-c",
-                                    "import sqlite3, sys; print(','.join(r[0] for r in sqlite3.connect(sys.argv[1])"
-                                    ".execute('select value from moz_cookies')))",
-                                    profile + u"/cookies.sqlite"_s});
-        sqlite.waitForFinished(10000);
-        return QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed();
+        sqlite.start(u"sqlite3"_s, {profile + u"/cookies.sqlite"_s, u"select group_concat(value) from moz_cookies"_s});
+        return sqlite.waitForFinished(10000) ? QString::fromUtf8(sqlite.readAllStandardOutput()).trimmed() : QString();
     }
 
     Account webAccount(const QString& label, const QString& path) { return make(label, "Claude", m_server.url(path)); }
