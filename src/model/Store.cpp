@@ -158,7 +158,12 @@ void Store::remember(const QString& path, const QByteArray& bytes, const QList<A
 }
 
 // Beside the local accounts file and never synced: what this computer last
-// knew of each file.
+// knew of each file, by its role.
+QList<std::pair<QString, QString>> Store::fileRoles() const
+{
+    return {{QStringLiteral("local"), localFile()}, {QStringLiteral("cloud"), cloudFile()}};
+}
+
 QString Store::basesFile() const
 {
     return m_baseDir + QStringLiteral("/sync-base.json");
@@ -170,8 +175,7 @@ std::optional<QString> Store::loadBases()
     if (!Settings::iCloudSync() || !file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
-    for (const auto& [key, path] :
-         {std::pair{QStringLiteral("local"), localFile()}, {QStringLiteral("cloud"), cloudFile()}}) {
+    for (const auto& [key, path] : fileRoles()) {
         const QByteArray text = QJsonDocument(object.value(key).toArray()).toJson();
         if (const auto list = object.value(key).isArray() ? AccountsFile::decode(text) : std::nullopt)
             m_knownLists.insert(path, *list);
@@ -187,8 +191,7 @@ void Store::saveBases()
 {
     QJsonObject object{
         {QStringLiteral("active"), m_activePath == cloudFile() ? QStringLiteral("cloud") : QStringLiteral("local")}};
-    for (const auto& [key, path] :
-         {std::pair{QStringLiteral("local"), localFile()}, {QStringLiteral("cloud"), cloudFile()}}) {
+    for (const auto& [key, path] : fileRoles()) {
         if (m_knownLists.contains(path))
             object.insert(key, QJsonDocument::fromJson(AccountsFile::encode(m_knownLists.value(path))).array());
     }

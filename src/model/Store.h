@@ -93,6 +93,7 @@ private:
     void remember(const QString& path, const QByteArray& bytes, const QList<Account>& list);
     QString localFile() const;
     QString basesFile() const;
+    QList<std::pair<QString, QString>> fileRoles() const;
     // The file in use when the last Corvalink stopped, when it is not the one in
     // use now; m_accounts then holds its list as that Corvalink knew it.
     std::optional<QString> loadBases();
