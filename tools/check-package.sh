@@ -43,11 +43,12 @@ done
 [ "$(corvalink --version)" = "Corvalink $version" ] || fail "corvalink --version says $(corvalink --version)"
 
 # The installed app finds its web window helper: with no browser, "--open" shows
-# the account in a web window and lives as long as it is open.
+# the account in a web window and lives as long as it is open (nothing listens on
+# port 9: the page stays empty, the window stays open).
 home="$tmp/home"
 mkdir -p "$home/.local/share/Corvalink" "$home/runtime"
 chmod 700 "$home/runtime"
-printf '[{"id":"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8","label":"work","siteName":"Example","url":"about:blank"}]' \
+printf '[{"id":"6F1C2A3B-4D5E-4F60-8172-93A4B5C6D7E8","label":"work","siteName":"Example","url":"http://127.0.0.1:9/"}]' \
   > "$home/.local/share/Corvalink/accounts.json"
 status=0
 # As root the web engine runs without its sandbox; the package never sets this.
