@@ -2,7 +2,6 @@
 
 #include "AccountColor.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -17,8 +16,9 @@ StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
     , m_onTrigger(std::move(onTrigger))
 {
     m_menu->installEventFilter(this);
-    connect(m_menu, &QMenu::aboutToShow, this,
-            [this] { showAlternates(QGuiApplication::queryKeyboardModifiers().testFlag(Qt::AltModifier)); });
+    // Only a press of Alt in the open menu shows the alternates: Alt may still be
+    // down from Control+Alt+S, and its release may come before the menu has the keyboard.
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { showAlternates(false); });
     connect(m_menu, &QMenu::triggered, this, [this](QAction* action) {
         const qsizetype entry = action->data().toLongLong();
         if (entry >= 0 && entry < m_entries.size() && m_entries.at(entry).enabled)

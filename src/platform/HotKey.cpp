@@ -25,13 +25,14 @@ void HotKey::setEnabled(bool enabled)
         m_backend->unregisterHotKey();
         m_registered = false;
     }
-    if (!enabled)
-        return;
-    if (!m_handlerInstalled) {
+    m_wanted = enabled;
+    if (enabled && !m_handlerInstalled) {
         m_backend->installHandler([this] { pressed(); });
         m_handlerInstalled = true;
     }
-    m_registered = m_backend->registerHotKey();
+    if (enabled)
+        m_registered = m_backend->registerHotKey();
+    Q_EMIT changed();
 }
 
 void HotKey::pressed()

@@ -25,6 +25,8 @@ public:
     void setEnabled(bool enabled);
 
     bool isRegistered() const { return m_registered && !m_backend->refused(); }
+    // Asked for and not granted: never true before the first arming.
+    bool isRefused() const { return m_wanted && !isRegistered(); }
     HotKeyBackend::Kind kind() const { return m_backend->kind(); }
     // The keys that trigger it, as the desktop or the grab has them.
     QString trigger() const { return m_backend->trigger(); }
@@ -38,5 +40,6 @@ private:
 
     std::unique_ptr<HotKeyBackend> m_backend;
     bool m_registered = false;
+    bool m_wanted = false;
     bool m_handlerInstalled = false;
 };

@@ -1,6 +1,7 @@
 #include "GeneralTab.h"
 
 #include "BrowserLauncher.h"
+#include "ElidedLabel.h"
 #include "Feedback.h"
 #include "HotKey.h"
 #include "LoginItem.h"
@@ -93,13 +94,16 @@ QWidget* GeneralTab::systemSection()
     QObject::connect(hotkey, &SwitchButton::clicked, [this](bool on) { hotkeyChanged(on); });
     auto* login = new SwitchButton(LoginItem::isEnabled());
     QObject::connect(login, &SwitchButton::clicked, [this, login] { loginChanged(login); });
-    return UI::section(
-        QStringLiteral("System"),
-        {UI::row(QStringLiteral("Quick-switch shortcut"),
-                 PlatformTexts::shortcutSubtitle(shortcut.kind(), shortcut.trigger(),
-                                                 armable && Settings::hotkeyEnabled() && !shortcut.isRegistered()),
-                 {}, {hotkey}),
-         UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+    const auto line = [armable, hotKey = &shortcut] {
+        return PlatformTexts::shortcutSubtitle(hotKey->kind(), hotKey->trigger(),
+                                               armable && Settings::hotkeyEnabled() && hotKey->isRefused());
+    };
+    QWidget* shortcutRow = UI::row(QStringLiteral("Quick-switch shortcut"), line(), {}, {hotkey});
+    // The line follows the shortcut as it is armed, refused, freed or given other keys.
+    auto* subtitle = shortcutRow->findChildren<ElidedLabel*>().value(1);
+    QObject::connect(&shortcut, &HotKey::changed, subtitle, [subtitle, line] { subtitle->setText(line()); });
+    return UI::section(QStringLiteral("System"),
+                       {shortcutRow, UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
 }
 
 void GeneralTab::browserChosen(const QString& choice)

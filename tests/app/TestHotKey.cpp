@@ -26,11 +26,15 @@ private:
         QTest::qWait(300);
     }
 
+    static void buildGeneralTab(QWidget* page)
+    {
+        for (QWidget* section : GeneralTab(u"Automatic"_s, {}).sections())
+            section->setParent(page);
+    }
     static bool generalTabSays(const QString& text)
     {
         QWidget page;
-        for (QWidget* section : GeneralTab(u"Automatic"_s, {}).sections())
-            section->setParent(&page);
+        buildGeneralTab(&page);
         return WidgetFinder::label(&page, text);
     }
 
@@ -62,6 +66,7 @@ private Q_SLOTS:
             QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
             ++m_runs;
         };
+        QVERIFY(generalTabSays(u"Ctrl+Alt+S opens the account menu from anywhere"_s)); // not armed yet: no refusal
         HotKey::shared().setEnabled(true);
         QVERIFY(generalTabSays(u"Ctrl+Alt+S opens the account menu from anywhere"_s));
         HotKey::shared().setEnabled(false);
@@ -112,10 +117,14 @@ private Q_SLOTS:
         QVERIFY(!m_hotKey->isRegistered());
         QTest::ignoreMessage(QtWarningMsg, taken);
         HotKey::shared().setEnabled(true);
-        QVERIFY(generalTabSays(u"Ctrl+Alt+S is taken by another program"_s)); // why the switch does nothing
+        QWidget page; // open while the key is freed and the switch turned on again
+        buildGeneralTab(&page);
+        QVERIFY(WidgetFinder::label(&page, u"Ctrl+Alt+S is taken by another program"_s)); // why the switch does nothing
         holder.unregisterHotKey();
         xcb_disconnect(other);
         QTest::qWait(100);
+        HotKey::shared().setEnabled(true);
+        QVERIFY(WidgetFinder::label(&page, u"Ctrl+Alt+S opens the account menu from anywhere"_s));
 
         // The next arming tries again and gets it.
         HotKey::shared().setEnabled(false);
