@@ -88,10 +88,8 @@ private Q_SLOTS:
         chooseFromMenu({"Down", "Down", "Return"}); // the shortcut: GitHub's perso comes before work
         QVERIFY(opened(m_githubPerso));
         // Alt still down from the shortcut is no press of Alt in the open menu: no "Remove …" items.
-        openMenu([] {
-            XDoTool::run({"keydown", "ctrl+alt"});
-            key(u"s"_s);
-        });
+        XDoTool::run({"keydown", "ctrl+alt"});
+        openMenu([] { key(u"s"_s); });
         key(u"Down"_s); // the first account, with Alt and Ctrl still down
         key(u"Return"_s);
         XDoTool::run({"keyup", "ctrl+alt"});

@@ -107,37 +107,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::profileInUse(profile), 10000); // a stale lock is no owner
     }
 
-    // Debian's Firefox ESR, headless: each account's cookie stays in the profile
-    // Corvalink made for it (Firefox's own prefs.js is there), user.js took
-    // effect, and removal waits for the browser to end.
-    void firefoxKeepsAccountsApart()
-    {
-        if (BrowserLauncher::findExecutable(u"Firefox ESR"_s).isEmpty())
-            QFAIL("Debian's firefox-esr is not installed: run tools/install-deps.sh test");
-        const QString chromiumFlags = Settings::extraArgs();
-        Settings::setExtraArgs(u"--headless --screenshot "_s + TestEnvironment::home() + u"/shot.png"_s);
-        Account alice = account(u"alice"_s), bob = account(u"bob"_s);
-        alice.browser = bob.browser = u"Firefox ESR"_s;
-        openAndWait(alice, u"/login?user=alice"_s);
-        openAndWait(bob, u"/login?user=bob"_s);
-        openAndWait(alice, u"/whoami"_s);
-        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u"session=alice"_s);
-        const QString profile = Paths::firefoxProfileFolder(alice.id);
-        QVERIFY(cookiesIn(profile) == "alice" && cookiesIn(Paths::firefoxProfileFolder(bob.id)) == "bob");
-        const QByteArray prefs = TestEnvironment::readFile(profile + u"/prefs.js"_s);
-        QVERIFY(prefs.contains(R"(user_pref("browser.startup.homepage_override.mstone", "ignore");)"));
-
-        Settings::setExtraArgs(u"--headless"_s); // stays running
-        alice.url = m_server.url(u"/running"_s);
-        QVERIFY(BrowserLauncher::open(alice));
-        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/running"_s) > 0, 60000);
-        QTRY_VERIFY_WITH_TIMEOUT(BrowserLauncher::accountInUse(alice.id), 30000);
-        const QString owner = QFile::symLinkTarget(profile + u"/lock"_s);
-        ::kill(owner.mid(owner.lastIndexOf(u"+"_s) + 1).toInt(), SIGTERM);
-        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::accountInUse(alice.id), 30000);
-        Settings::setExtraArgs(chromiumFlags);
-    }
-
     void aUrlThatChromiumWouldReadAsASwitchRunsNothing()
     {
         // A program that leaves a mark when Chromium runs it as its utility prefix.
@@ -241,8 +210,8 @@ private Q_SLOTS:
         const QString disk = TestEnvironment::home() + u"/disk"_s;
         TestEnvironment::writeFile(disk + u"/Cookies"_s, "cookies");
         QVERIFY(QFile::link(disk, WebFallbackWindow::dataDir(a.id)));
-        QVERIFY(removeAndWait(a.id).isEmpty() && QFileInfo::exists(disk + u"/Cookies"_s));
-        QVERIFY(!QFileInfo(WebFallbackWindow::dataDir(a.id)).isSymLink());
+        QVERIFY(removeAndWait(a.id).isEmpty() && QFileInfo::exists(disk + u"/Cookies"_s) &&
+                !QFileInfo(WebFallbackWindow::dataDir(a.id)).isSymLink());
     }
 
     void sessionsAreSeparateAndSurviveClosing()
@@ -290,6 +259,35 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!titled("orphan").isEmpty(), 30000);
         orphan.closeWriteChannel();
         QVERIFY(orphan.waitForFinished(10000) && orphan.exitCode() == 0);
+    }
+
+    // Debian's Firefox ESR, headless: each account's cookie stays in the profile
+    // Corvalink made for it (Firefox's own prefs.js is there), user.js took
+    // effect, and removal waits for the browser to end.
+    void firefoxKeepsAccountsApart()
+    {
+        if (BrowserLauncher::findExecutable(u"Firefox ESR"_s).isEmpty())
+            QFAIL("Debian's firefox-esr is not installed: run tools/install-deps.sh test");
+        Settings::setExtraArgs(u"--headless --screenshot "_s + TestEnvironment::home() + u"/shot.png"_s);
+        Account alice = account(u"alice"_s), bob = account(u"bob"_s);
+        alice.browser = bob.browser = u"Firefox ESR"_s;
+        openAndWait(alice, u"/login?user=alice"_s);
+        openAndWait(bob, u"/login?user=bob"_s);
+        openAndWait(alice, u"/whoami"_s);
+        QCOMPARE(m_server.lastCookieFor(u"/whoami"_s), u"session=alice"_s);
+        const QString profile = Paths::firefoxProfileFolder(alice.id);
+        QVERIFY(cookiesIn(profile) == "alice" && cookiesIn(Paths::firefoxProfileFolder(bob.id)) == "bob");
+        const QByteArray prefs = TestEnvironment::readFile(profile + u"/prefs.js"_s);
+        QVERIFY(prefs.contains(R"(user_pref("browser.startup.homepage_override.mstone", "ignore");)"));
+
+        Settings::setExtraArgs(u"--headless"_s); // stays running
+        alice.url = m_server.url(u"/running"_s);
+        QVERIFY(BrowserLauncher::open(alice));
+        QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/running"_s) > 0, 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(BrowserLauncher::accountInUse(alice.id), 30000);
+        const QString owner = QFile::symLinkTarget(profile + u"/lock"_s);
+        ::kill(owner.mid(owner.lastIndexOf(u"+"_s) + 1).toInt(), SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(!BrowserLauncher::accountInUse(alice.id), 30000);
     }
 };
 
