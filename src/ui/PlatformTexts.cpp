@@ -44,7 +44,8 @@ QString shortcutSubtitle(HotKeyBackend::Kind kind, const QString& trigger, bool 
                        : QStringLiteral("Ctrl+Alt+S opens the account menu from anywhere");
     case HotKeyBackend::Kind::Portal:
         if (refused)
-            return QStringLiteral("The desktop did not grant the shortcut");
+            return QStringLiteral("The desktop bound no key: bind one to \"corvalink --menu\" in its keyboard "
+                                  "settings");
         return (trigger.isEmpty() ? QStringLiteral("The desktop's shortcut") : trigger) +
                QStringLiteral(" opens the account menu from anywhere");
     case HotKeyBackend::Kind::None:

@@ -6,13 +6,13 @@
 #include "portal/PortalHotKeyBackend.h"
 #include "x11/X11HotKeyBackend.h"
 
+#include <QDBusConnectionInterface>
 #include <QThread>
 #include <xcb/xcb.h>
 
 // The global shortcut: real key presses on a real X server (Xvfb), sent with
-// xdotool; and through the desktop, Debian's real xdg-desktop-portal on a
-// private session bus with a desktop backend of the test's own that binds what
-// it is asked to, reports a trigger and sends Activated on request.
+// xdotool; and through the desktop, Debian's real xdg-desktop-portal with KDE
+// Plasma's backend and kglobalaccel on a private session bus.
 class TestHotKey : public QObject {
     Q_OBJECT
 
@@ -50,13 +50,7 @@ private:
     static constexpr int patience = 15000;
     OwnedProcess m_bus;
     const bool m_busStarted = TestEnvironment::startSessionBus(m_bus); // before anything opens the bus
-    OwnedProcess m_desktop, m_portal;
-    QByteArray m_said;
-
-    bool desktopSaid(const QByteArray& words)
-    {
-        return QTest::qWaitFor([&] { return (m_said += m_desktop.readAllStandardOutput()).contains(words); }, patience);
-    }
+    OwnedProcess m_kde, m_portal;
 
 private Q_SLOTS:
     void controlAltSRunsTheActionOnce()
@@ -144,51 +138,48 @@ private Q_SLOTS:
         QCOMPARE(runsAfter(u"ctrl+alt+s"_s), 1);
     }
 
+    // KDE Plasma's real portal backend and kglobalaccel on the test's bus: the
+    // shortcut is bound (Plasma takes it from CreateSession only), the General
+    // tab shows the keys Plasma reports, a press on the X server reaches the
+    // app, and a closed session's presses no longer count.
     void thePortalBindsReactsAndLetsGo()
     {
         QVERIFY(m_busStarted);
-
-        // Both children find the test's desktop backend through these.
-        qputenv("XDG_DESKTOP_PORTAL_DIR", CORVALINK_TEST_COMMON_DIR "/portals");
-        qputenv("XDG_CURRENT_DESKTOP", "corvalinktest");
-        m_desktop.start(u"/usr/bin/python3"_s, {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/fake-shortcuts-portal.py"),
-                                                u"org.freedesktop.impl.portal.desktop.corvalinktest"_s});
-        QVERIFY(desktopSaid("ready"));
+        m_hotKey->setEnabled(false); // kglobalaccel grabs the key on this X server itself
+        HotKey::shared().setEnabled(false);
+        // The backend started here rather than by the bus: up before the first
+        // call, with the desktop it serves in its environment.
+        qputenv("XDG_CURRENT_DESKTOP", "KDE");
+        m_kde.start(u"/usr/lib/x86_64-linux-gnu/libexec/xdg-desktop-portal-kde"_s);
+        QVERIFY(QTest::qWaitFor(
+            [] {
+                return QDBusConnection::sessionBus().interface()->isServiceRegistered(
+                    u"org.freedesktop.impl.portal.desktop.kde"_s);
+            },
+            patience));
         m_portal.setProcessChannelMode(QProcess::ForwardedOutputChannel);
         m_portal.start(u"/usr/libexec/xdg-desktop-portal"_s, {u"--replace"_s});
         QVERIFY(QTest::qWaitFor([] { return PortalHotKeyBackend::available(); }, patience));
 
         HotKey hotKey(std::make_unique<PortalHotKeyBackend>());
-        QSignalSpy changed(&hotKey, &HotKey::changed);
         int presses = 0;
         hotKey.action = [&] { ++presses; };
         QCOMPARE(hotKey.kind(), HotKeyBackend::Kind::Portal);
-
-        hotKey.setEnabled(true);
-        QVERIFY(desktopSaid("bind open-menu CTRL+ALT+s Open the account menu"));
-        QTRY_COMPARE_WITH_TIMEOUT(hotKey.trigger(), u"Ctrl+Alt+S (test desktop)"_s, patience);
-        QVERIFY(changed.count() >= 1 && hotKey.isRegistered());
-
-        m_desktop.write("activate open-menu\n");
-        QTRY_COMPARE_WITH_TIMEOUT(presses, 1, patience);
-        m_desktop.write("activate something-else\n");
-        QVERIFY(desktopSaid("activated something-else"));
-
-        // Switched off: the session is closed, and the desktop's presses no longer count.
-        hotKey.setEnabled(false);
-        QVERIFY(desktopSaid("closed"));
-        m_desktop.write("activate open-menu\n");
-        QVERIFY(desktopSaid("no session"));
-        QTest::qWait(300);
-        QVERIFY(presses == 1 && !hotKey.isRegistered());
-
-        // And on again.
-        m_said.clear();
-        hotKey.setEnabled(true);
-        QVERIFY(desktopSaid("bind open-menu"));
-        QTRY_VERIFY_WITH_TIMEOUT(!hotKey.trigger().isEmpty(), patience);
-        m_desktop.write("activate open-menu\n");
-        QTRY_COMPARE_WITH_TIMEOUT(presses, 2, patience);
+        for (int round = 1; round <= 2; ++round) {
+            hotKey.setEnabled(true);
+            QTRY_VERIFY_WITH_TIMEOUT(!hotKey.trigger().isEmpty(), patience);
+            QVERIFY2(hotKey.isRegistered() && hotKey.trigger().contains(u"S"_s), qPrintable(hotKey.trigger()));
+            // kglobalaccel may grab the key a moment after the reply: a press before that is lost.
+            for (int attempt = 0; attempt < 5 && presses < round; ++attempt) {
+                XDoTool::key(u"ctrl+alt+s"_s);
+                (void)QTest::qWaitFor([&] { return presses == round; }, 2000);
+            }
+            QCOMPARE(presses, round);
+            hotKey.setEnabled(false);
+            XDoTool::key(u"ctrl+alt+s"_s);
+            QTest::qWait(1000);
+            QCOMPARE(presses, round);
+        }
     }
 };
 

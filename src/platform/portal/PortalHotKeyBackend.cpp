@@ -5,6 +5,8 @@
 #include <QDBusMessage>
 #include <QDBusMetaType>
 
+#include <algorithm>
+
 namespace {
 
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
@@ -37,6 +39,13 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, Shortcut& shortcu
 QDBusConnection bus()
 {
     return QDBusConnection::sessionBus();
+}
+
+ShortcutList wantedShortcuts()
+{
+    return {{shortcutId,
+             {{QStringLiteral("description"), QStringLiteral("Open the account menu")},
+              {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+s")}}}};
 }
 
 } // namespace
@@ -109,8 +118,10 @@ bool PortalHotKeyBackend::registerHotKey()
         bind();
         return !m_refused;
     }
-    // A fresh session path each time: the one just closed may not be gone yet.
-    QVariantMap options{{QStringLiteral("session_handle_token"), QStringLiteral("corvalink%1").arg(++m_token)}};
+    // A fresh session path each time: one that failed may not be gone yet.
+    // KDE Plasma takes the shortcuts from here and ignores those of BindShortcuts.
+    QVariantMap options{{QStringLiteral("session_handle_token"), QStringLiteral("corvalink%1").arg(++m_token)},
+                        {QStringLiteral("shortcuts"), QVariant::fromValue(wantedShortcuts())}};
     request(QStringLiteral("CreateSession"), {}, options, [this](uint response, const QVariantMap& results) {
         if (response != 0) {
             failed(QStringLiteral("the desktop refused a shortcut session"));
@@ -127,21 +138,22 @@ bool PortalHotKeyBackend::registerHotKey()
 
 void PortalHotKeyBackend::bind()
 {
-    const ShortcutList shortcuts{{shortcutId,
-                                  {{QStringLiteral("description"), QStringLiteral("Open the account menu")},
-                                   {QStringLiteral("preferred_trigger"), QStringLiteral("CTRL+ALT+s")}}}};
     request(QStringLiteral("BindShortcuts"),
-            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(shortcuts), QString()}, {},
+            {QVariant::fromValue(QDBusObjectPath(m_session)), QVariant::fromValue(wantedShortcuts()), QString()}, {},
             [this](uint response, const QVariantMap& results) {
                 if (response != 0) {
                     failed(QStringLiteral("the desktop did not bind it"));
                     return;
                 }
+                // Bound is what the reply lists, whatever the response said.
                 const auto bound = qdbus_cast<ShortcutList>(results.value(QStringLiteral("shortcuts")));
-                for (const Shortcut& shortcut : bound) {
-                    if (shortcut.id == shortcutId)
-                        m_trigger = shortcut.properties.value(QStringLiteral("trigger_description")).toString();
+                const auto ours = std::find_if(bound.cbegin(), bound.cend(),
+                                               [](const Shortcut& shortcut) { return shortcut.id == shortcutId; });
+                if (ours == bound.cend()) {
+                    failed(QStringLiteral("the desktop bound no key to it"));
+                    return;
                 }
+                m_trigger = ours->properties.value(QStringLiteral("trigger_description")).toString();
                 if (m_onChange)
                     m_onChange();
             });
@@ -156,16 +168,13 @@ void PortalHotKeyBackend::failed(const QString& why)
         m_onChange();
 }
 
+// The session stays: KDE Plasma's backend binds nothing for any session of the
+// app once one was closed, so switching the shortcut on again would do nothing.
+// Switched off, the desktop's presses simply do not count.
 void PortalHotKeyBackend::unregisterHotKey()
 {
     m_wanted = false;
     m_trigger.clear();
-    if (m_session.isEmpty())
-        return;
-    QDBusMessage close = QDBusMessage::createMethodCall(
-        portalService, m_session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Close"));
-    bus().call(close, QDBus::Block, 3000);
-    m_session.clear();
 }
 
 void PortalHotKeyBackend::onResponse(uint response, const QVariantMap& results)
