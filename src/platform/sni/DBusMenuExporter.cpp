@@ -48,18 +48,25 @@ bool DBusMenuExporter::refresh()
     if (sameItems(root.children, m_root.children))
         return false;
     DBusMenuItemPropertiesList changed;
+    DBusMenuItemKeysList removed; // a colour dot gone, say
     const std::function<void(const DBusMenuItem&)> compare = [&](const DBusMenuItem& item) {
-        const DBusMenuItem* before = find(item.id);
-        if (before && properties(*before, {}) != properties(item, {}))
-            changed.append({item.id, properties(item, {})});
+        if (const DBusMenuItem* before = find(item.id)) {
+            const QVariantMap was = properties(*before, {}), now = properties(item, {});
+            if (was != now)
+                changed.append({item.id, now});
+            QStringList gone = was.keys();
+            gone.removeIf([&](const QString& key) { return now.contains(key); });
+            if (!gone.isEmpty())
+                removed.append({item.id, gone});
+        }
         for (const DBusMenuItem& child : item.children)
             compare(child);
     };
     compare(root);
     m_root = std::move(root);
     ++m_revision;
-    if (!changed.isEmpty())
-        Q_EMIT ItemsPropertiesUpdated(changed, {});
+    if (!changed.isEmpty() || !removed.isEmpty())
+        Q_EMIT ItemsPropertiesUpdated(changed, removed);
     return true;
 }
 

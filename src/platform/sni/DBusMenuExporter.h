@@ -43,7 +43,7 @@ public Q_SLOTS:
     QList<int> AboutToShowGroup(const QList<int>& ids, QList<int>& idErrors);
 
 Q_SIGNALS:
-    void ItemsPropertiesUpdated(const DBusMenuItemPropertiesList& updated, const DBusMenuItemPropertiesList& removed);
+    void ItemsPropertiesUpdated(const DBusMenuItemPropertiesList& updated, const DBusMenuItemKeysList& removed);
     void LayoutUpdated(uint revision, int parent);
     void ItemActivationRequested(int id, uint timestamp);
 

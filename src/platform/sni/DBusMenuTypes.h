@@ -3,6 +3,7 @@
 #include <QDBusArgument>
 #include <QList>
 #include <QMetaType>
+#include <QStringList>
 #include <QVariantMap>
 
 // The wire types of com.canonical.dbusmenu and org.kde.StatusNotifierItem.
@@ -17,6 +18,13 @@ struct DBusMenuItemProperties {
     QVariantMap properties;
 };
 using DBusMenuItemPropertiesList = QList<DBusMenuItemProperties>;
+
+// An item's properties that went back to their defaults, by name.
+struct DBusMenuItemKeys {
+    int id = 0;
+    QStringList properties;
+};
+using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;
 
 struct DBusMenuEvent {
     int id = 0;
@@ -42,6 +50,7 @@ struct DBusToolTip {
 
 Q_DECLARE_METATYPE(DBusMenuLayout)
 Q_DECLARE_METATYPE(DBusMenuItemProperties)
+Q_DECLARE_METATYPE(DBusMenuItemKeys)
 Q_DECLARE_METATYPE(DBusMenuEvent)
 Q_DECLARE_METATYPE(DBusImage)
 Q_DECLARE_METATYPE(DBusToolTip)
@@ -50,6 +59,8 @@ QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& item);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item);
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& item);
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& item);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusImage& image);
