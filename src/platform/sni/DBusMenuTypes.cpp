@@ -31,38 +31,6 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& i
     return argument;
 }
 
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item)
-{
-    argument.beginStructure();
-    argument << item.id << item.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item)
-{
-    argument.beginStructure();
-    argument >> item.id >> item.properties;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& item)
-{
-    argument.beginStructure();
-    argument << item.id << item.properties;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& item)
-{
-    argument.beginStructure();
-    argument >> item.id >> item.properties;
-    argument.endStructure();
-    return argument;
-}
-
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event)
 {
     argument.beginStructure();

@@ -13,17 +13,14 @@ struct DBusMenuLayout {
     QList<DBusMenuLayout> children;
 };
 
-struct DBusMenuItemProperties {
+// An item id with its properties: their values, or (removed ones) their names.
+template <typename Properties> struct DBusMenuItemData {
     int id = 0;
-    QVariantMap properties;
+    Properties properties;
 };
+using DBusMenuItemProperties = DBusMenuItemData<QVariantMap>;
 using DBusMenuItemPropertiesList = QList<DBusMenuItemProperties>;
-
-// An item's properties that went back to their defaults, by name.
-struct DBusMenuItemKeys {
-    int id = 0;
-    QStringList properties;
-};
+using DBusMenuItemKeys = DBusMenuItemData<QStringList>;
 using DBusMenuItemKeysList = QList<DBusMenuItemKeys>;
 
 struct DBusMenuEvent {
@@ -57,10 +54,22 @@ Q_DECLARE_METATYPE(DBusToolTip)
 
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuLayout& item);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuLayout& item);
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemProperties& item);
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemProperties& item);
-QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemKeys& item);
-const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemKeys& item);
+template <typename Properties>
+QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuItemData<Properties>& item)
+{
+    argument.beginStructure();
+    argument << item.id << item.properties;
+    argument.endStructure();
+    return argument;
+}
+template <typename Properties>
+const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuItemData<Properties>& item)
+{
+    argument.beginStructure();
+    argument >> item.id >> item.properties;
+    argument.endStructure();
+    return argument;
+}
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusMenuEvent& event);
 const QDBusArgument& operator>>(const QDBusArgument& argument, DBusMenuEvent& event);
 QDBusArgument& operator<<(QDBusArgument& argument, const DBusImage& image);
