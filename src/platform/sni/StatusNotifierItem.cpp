@@ -53,6 +53,15 @@ bool StatusNotifierItem::watcherPresent()
     return bus.isConnected() && bus.interface()->isServiceRegistered(watcherService);
 }
 
+// LXQt draws IconName alone whenever one is sent: only a name the theme has,
+// else the pixmaps (a build that was never installed).
+QString StatusNotifierItem::iconName() const
+{
+    if (!m_iconName)
+        m_iconName = QIcon::hasThemeIcon(m_themeName) ? m_themeName : QString();
+    return *m_iconName;
+}
+
 QDBusObjectPath StatusNotifierItem::menu() const
 {
     return QDBusObjectPath(menuPath);
@@ -98,9 +107,8 @@ void StatusNotifierItem::registerWithWatcher()
 
 void StatusNotifierItem::setIcon(const QIcon& icon, const QString& themeName)
 {
-    // LXQt draws IconName alone whenever one is sent: only a name the theme
-    // has, else the pixmaps (a build that was never installed).
-    m_iconName = QIcon::hasThemeIcon(themeName) ? themeName : QString();
+    m_themeName = themeName;
+    m_iconName.reset();
     m_pixmaps.clear();
     for (int size : {16, 22, 32, 48})
         m_pixmaps.append(toDBusImage(icon.pixmap(size, size).toImage()));

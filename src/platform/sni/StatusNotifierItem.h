@@ -6,6 +6,8 @@
 #include <QIcon>
 #include <QObject>
 
+#include <optional>
+
 class QDBusServiceWatcher;
 
 // The tray icon on hosts that speak StatusNotifierItem (KDE Plasma, GNOME with
@@ -53,7 +55,7 @@ public:
     QString title() const { return QStringLiteral("Corvalink"); }
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
-    QString iconName() const { return m_iconName; }
+    QString iconName() const;
     DBusImageList iconPixmap() const { return m_pixmaps; }
     QString emptyName() const { return {}; }
     DBusImageList noImage() const { return {}; }
@@ -91,7 +93,9 @@ private:
     DBusMenuExporter* m_menu;
     QDBusServiceWatcher* m_watcher = nullptr;
     QString m_service;
-    QString m_iconName;
+    QString m_themeName;
+    // Looked up when a host first asks, not at start-up.
+    mutable std::optional<QString> m_iconName;
     DBusImageList m_pixmaps;
     bool m_registered = false;
 };
