@@ -130,7 +130,9 @@ bool PortalHotKeyBackend::registerHotKey()
         // Portals send the handle as a string, though it is an object path.
         const QVariant handle = results.value(QStringLiteral("session_handle"));
         m_session = handle.canConvert<QDBusObjectPath>() ? handle.value<QDBusObjectPath>().path() : handle.toString();
-        if (m_wanted)
+        // KDE Plasma binds with the session and says so here: asking again at
+        // once may meet a session the portal does not know yet.
+        if (m_wanted && !takeBound(results))
             bind();
     });
     return !m_refused;
@@ -145,18 +147,23 @@ void PortalHotKeyBackend::bind()
                     failed(QStringLiteral("the desktop did not bind it"));
                     return;
                 }
-                // Bound is what the reply lists, whatever the response said.
-                const auto bound = qdbus_cast<ShortcutList>(results.value(QStringLiteral("shortcuts")));
-                const auto ours = std::find_if(bound.cbegin(), bound.cend(),
-                                               [](const Shortcut& shortcut) { return shortcut.id == shortcutId; });
-                if (ours == bound.cend()) {
+                if (!takeBound(results))
                     failed(QStringLiteral("the desktop bound no key to it"));
-                    return;
-                }
-                m_trigger = ours->properties.value(QStringLiteral("trigger_description")).toString();
-                if (m_onChange)
-                    m_onChange();
             });
+}
+
+// Bound is what a reply lists, whatever its response said.
+bool PortalHotKeyBackend::takeBound(const QVariantMap& results)
+{
+    const auto bound = qdbus_cast<ShortcutList>(results.value(QStringLiteral("shortcuts")));
+    const auto ours =
+        std::find_if(bound.cbegin(), bound.cend(), [](const Shortcut& shortcut) { return shortcut.id == shortcutId; });
+    if (ours == bound.cend())
+        return false;
+    m_trigger = ours->properties.value(QStringLiteral("trigger_description")).toString();
+    if (m_onChange)
+        m_onChange();
+    return true;
 }
 
 void PortalHotKeyBackend::failed(const QString& why)

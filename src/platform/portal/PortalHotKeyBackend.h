@@ -42,6 +42,8 @@ private:
     void request(const QString& method, QList<QVariant> arguments, QVariantMap options,
                  std::function<void(uint, const QVariantMap&)> then);
     void bind();
+    // Takes the trigger of our shortcut when the reply lists it as bound.
+    bool takeBound(const QVariantMap& results);
     void failed(const QString& why);
 
     std::function<void()> m_onPress;
