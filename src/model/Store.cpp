@@ -379,12 +379,12 @@ void Store::change(const Edit& edit, Emptying emptying)
     followActiveFile();
     QList<Account> list = m_accounts;
     const FileRead read = readFile(m_activePath);
-    if (auto outside = changedOutside(m_activePath, read)) {
+    if (auto outside = changedOutside(m_activePath, read))
         list = std::move(*outside);
-        if (!(list == m_accounts))
-            announceLater();
-    }
     const bool save = edit(list);
+    // Every view of the list follows, whoever changed it.
+    if (!(list == m_accounts))
+        announceLater();
     m_accounts = std::move(list);
     if (save)
         write(m_activePath, read, m_accounts, emptying);

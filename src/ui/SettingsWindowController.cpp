@@ -88,7 +88,8 @@ QList<QWidget*> SettingsWindowController::aboutSections()
 
 void SettingsWindowController::rebuildAccountsPage()
 {
-    if (m_accountsPage)
+    // A hidden page is built afresh when it is shown.
+    if (m_accountsPage && m_accountsPage->isVisible())
         m_accountsPage->rebuild(true);
 }
 
