@@ -45,8 +45,10 @@ SettingsWindow::SettingsWindow()
     const auto step = [this](int by) { selectTab((m_current + by + int(m_pages.size())) % int(m_pages.size())); };
     for (const QKeySequence& next : {QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)})
         new QShortcut(next, this, this, [step] { step(1); });
+    // Shift+Tab arrives as Backtab from X11's keymap and as Tab with Shift from others.
     for (const QKeySequence& previous :
-         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)})
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+          QKeySequence(Qt::CTRL | Qt::Key_PageUp)})
         new QShortcut(previous, this, this, [step] { step(-1); });
 }
 

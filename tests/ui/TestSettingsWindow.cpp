@@ -212,7 +212,9 @@ private Q_SLOTS:
         for (const auto& [keys, tab] : {std::pair{Qt::ControlModifier | Qt::Key_PageDown, 1},
                                         {Qt::ControlModifier | Qt::Key_Tab, 2},
                                         {Qt::ControlModifier | Qt::Key_Tab, 0},
-                                        {Qt::ControlModifier | Qt::Key_PageUp, 2}}) {
+                                        {Qt::ControlModifier | Qt::Key_PageUp, 2},
+                                        {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Backtab, 1},
+                                        {Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Tab, 0}}) {
             QTest::keyClick(window(), keys.key(), keys.keyboardModifiers());
             QCOMPARE(window()->currentTab(), tab);
         }
@@ -221,7 +223,7 @@ private Q_SLOTS:
             QTest::keyClick(window(), keys.key(), keys.keyboardModifiers());
             QTRY_VERIFY(!window()->isVisible());
             controller().show();
-            QVERIFY(QTest::qWaitForWindowActive(window()) && window() == opened && window()->currentTab() == 2);
+            QVERIFY(QTest::qWaitForWindowActive(window()) && window() == opened && window()->currentTab() == 0);
         }
         auto* select = general()->findChild<SelectView*>();
         QVERIFY(QTest::qWaitForWindowActive(window()));
