@@ -9,13 +9,18 @@
 
 namespace {
 
-// The window's title bar and tab row above a page.
-constexpr int windowChrome = 120;
+// The window's title bar and tab row above a page, at least.
+constexpr int leastChrome = 120;
 
 int tallestPage(const QWidget* page)
 {
     const QScreen* screen = page->screen() ? page->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry().height() - windowChrome : QWIDGETSIZE_MAX;
+    if (!screen)
+        return QWIDGETSIZE_MAX;
+    // A window manager's title bar may be taller than most.
+    const QWidget* host = page->window();
+    const int decoration = host->frameGeometry().height() - host->height();
+    return screen->availableGeometry().height() - std::max(leastChrome, decoration + page->y());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -120,6 +121,29 @@ void SettingsWindow::showEvent(QShowEvent* event)
         if (QScreen* screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
     }
+}
+
+void SettingsWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (m_placed && isVisible())
+        keepOnScreen();
+}
+
+// A window that grew downwards moves up until its frame fits the screen's
+// free area; the page caps its height so that it can.
+void SettingsWindow::keepOnScreen()
+{
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!shown)
+        return;
+    const QRect available = shown->availableGeometry();
+    const QRect frame = frameGeometry();
+    QPoint topLeft = frame.topLeft();
+    topLeft.setY(std::max(available.top(), std::min(frame.top(), available.bottom() - frame.height() + 1)));
+    topLeft.setX(std::max(available.left(), std::min(frame.left(), available.right() - frame.width() + 1)));
+    if (topLeft != frame.topLeft())
+        move(topLeft);
 }
 
 void SettingsWindow::refreshSymbols()

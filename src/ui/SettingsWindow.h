@@ -30,8 +30,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void keepOnScreen();
+
     QWidget* m_toolbar;
     QList<PageViewController*> m_pages;
     QList<QToolButton*> m_buttons;

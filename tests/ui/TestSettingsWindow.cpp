@@ -341,9 +341,14 @@ private Q_SLOTS:
         QList<Account> many;
         for (int i = 0; i < 30; ++i)
             many << account(u"account %1"_s.arg(i));
+        const QRect screen = window()->screen()->availableGeometry();
+        window()->move(screen.left() + 40, screen.bottom() - 300); // where the user left it
         showAccounts(many);
-        const int screen = window()->screen()->availableGeometry().height();
-        QVERIFY(page()->height() > screen && window()->frameGeometry().height() <= screen);
+        QVERIFY(page()->height() > screen.height() && screen.contains(window()->frameGeometry()));
+        window()->move(screen.left() + 40, screen.bottom() - 100);
+        window()->selectTab(0);
+        QVERIFY2(screen.contains(window()->frameGeometry()), qPrintable(QDebug::toString(window()->frameGeometry())));
+        window()->selectTab(1);
         QAbstractButton* add = button(page(), u"Add account\u2026"_s);
         controller().accountsPage()->findChild<QScrollArea*>()->ensureWidgetVisible(add);
         QVERIFY(!add->visibleRegion().isEmpty());
