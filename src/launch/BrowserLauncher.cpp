@@ -264,12 +264,17 @@ bool accountInUse(const QUuid& id)
     return std::any_of(folders.cbegin(), folders.cend(), [](const auto& folder) { return profileInUse(folder.first); });
 }
 
+bool isWebAddress(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
+    return url.isValid() && web && !url.host().isEmpty() && !couldBeReadAsSwitch(text);
+}
+
 QString refusal(const Account& account)
 {
     // The URL comes from a file anyone may have edited or synced.
-    const QUrl url(account.url, QUrl::StrictMode);
-    const bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-    if (!url.isValid() || !web || url.host().isEmpty() || couldBeReadAsSwitch(account.url))
+    if (!isWebAddress(account.url))
         return QStringLiteral("its URL is not an http or https address");
     const auto browser = resolveBrowser(account);
     const QString profile = browser ? profileFolder(account, *browser, findExecutable(*browser)) : QString();

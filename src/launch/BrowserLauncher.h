@@ -50,6 +50,9 @@ bool profileInUse(const QString& profileDir);
 // Whether a running browser holds any of the account's profile folders.
 bool accountInUse(const QUuid& id);
 
+// An http or https address with a host, which no browser could take for a switch.
+bool isWebAddress(const QString& url);
+
 // Why the account must open nowhere, neither in a browser nor in a web window:
 // its URL is not an http or https address with a host, or its profile folder is
 // a link the user made to a folder that is not private. Empty when it may open.

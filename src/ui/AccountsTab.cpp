@@ -3,6 +3,7 @@
 #include "AccountColor.h"
 #include "AccountOpener.h"
 #include "AccountRemoval.h"
+#include "AddAccountForm.h"
 #include "Alert.h"
 #include "BrowserLauncher.h"
 #include "RelativeDate.h"
@@ -135,8 +136,15 @@ void AccountsTab::renameAccount(const QUuid& id)
         return;
     auto field = std::make_unique<QLineEdit>(account->label);
     field->setFixedSize(240, 24);
-    const int answer = Alert::run(QStringLiteral("Rename account"), QString(),
-                                  {QStringLiteral("Save"), QStringLiteral("Cancel")}, field.get());
+    QString problem;
+    int answer = Alert::firstButton;
+    // A label of spaces only would show as nothing in the menu: asked again.
+    do {
+        answer = Alert::run(QStringLiteral("Rename account"), problem,
+                            {QStringLiteral("Save"), QStringLiteral("Cancel")}, field.get());
+        problem = QStringLiteral("Enter a label, such as work or perso.");
+    } while (answer == Alert::firstButton && AddAccountForm::trimmed(field->text()).isEmpty() &&
+             !field->text().isEmpty());
     const QString text = field->text();
     // The alert may have run a while: take the record as it is stored now.
     account = storedAccount(id);

@@ -7,11 +7,13 @@
 #include "SitePreset.h"
 #include "UI.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
-#include <QUrl>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -48,8 +50,8 @@ AddAccountForm::AddAccountForm(std::function<void(const Account&)> onSave, std::
 AddAccountForm::~AddAccountForm()
 {
     // Controls still placed in a page go with the page.
-    for (QWidget* control :
-         QList<QWidget*>{m_labelField, m_siteField, m_urlField, m_sitePicker, m_browserPicker, m_colorPicker}) {
+    for (QWidget* control : QList<QWidget*>{m_sitePicker, m_browserPicker, m_colorPicker} +
+                                QList<QWidget*>(m_checkedFields.cbegin(), m_checkedFields.cend())) {
         if (control && !control->parent())
             delete control;
     }
@@ -59,9 +61,9 @@ QList<QWidget*> AddAccountForm::sections()
 {
     const QList<QWidget*> rows{
         UI::row(QStringLiteral("Site"), std::nullopt, {}, {m_sitePicker}),
-        UI::row(QStringLiteral("Site name"), std::nullopt, {}, {m_siteField}),
-        UI::row(QStringLiteral("Login URL"), std::nullopt, {}, {m_urlField}),
-        UI::row(QStringLiteral("Account label"), std::nullopt, {}, {m_labelField}),
+        UI::row(QStringLiteral("Site name"), std::nullopt, {}, {checked(m_siteField)}),
+        UI::row(QStringLiteral("Login URL"), std::nullopt, {}, {checked(m_urlField)}),
+        UI::row(QStringLiteral("Account label"), std::nullopt, {}, {checked(m_labelField)}),
         UI::row(QStringLiteral("Browser"), std::nullopt, {}, {m_browserPicker}),
         UI::row(QStringLiteral("Color"), std::nullopt, {}, {m_colorPicker}),
     };
@@ -100,6 +102,71 @@ QString AddAccountForm::trimmed(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+QWidget* AddAccountForm::checked(QLineEdit* field)
+{
+    QWidget* box = field->parentWidget();
+    if (box && box->objectName() == QLatin1String("checked"))
+        return box;
+    box = new QWidget;
+    box->setObjectName(QStringLiteral("checked"));
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(field);
+    auto* problem = new QLabel;
+    problem->setObjectName(QStringLiteral("problem"));
+    problem->setFixedWidth(field->width());
+    problem->setWordWrap(true);
+    problem->setFont(UI::font(11));
+    problem->setTextFormat(Qt::PlainText);
+    problem->hide();
+    UI::followPalette(problem, [](QWidget* target) {
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::WindowText, UI::problemColor(palette));
+        target->setPalette(palette);
+    });
+    layout->addWidget(problem);
+    // Typing again hides what was said about the text before.
+    connect(field, &QLineEdit::textEdited, this, [this, field, problem] {
+        if (problem->isHidden())
+            return;
+        problem->hide();
+        Q_EMIT layoutChanged();
+        field->setFocus(Qt::OtherFocusReason);
+    });
+    m_checkedFields.append(box);
+    return box;
+}
+
+bool AddAccountForm::showProblems(const QList<std::pair<QLineEdit*, QString>>& problems)
+{
+    QLineEdit* first = nullptr;
+    bool changed = false;
+    for (const auto& [field, text] : problems) {
+        auto* problem = checked(field)->findChild<QLabel*>(QStringLiteral("problem"));
+        changed = changed || problem->text() != text || problem->isHidden() != text.isEmpty();
+        problem->setText(text);
+        problem->setVisible(!text.isEmpty());
+        field->setAccessibleDescription(text);
+        if (!first && !text.isEmpty())
+            first = field;
+    }
+    if (changed)
+        Q_EMIT layoutChanged();
+    if (!first)
+        return true;
+    first->setFocus(Qt::OtherFocusReason);
+    Feedback::beep();
+    return false;
+}
+
+QString AddAccountForm::problemText(const QLineEdit* field)
+{
+    const auto* box = field->parentWidget();
+    const auto* problem = box ? box->findChild<QLabel*>(QStringLiteral("problem")) : nullptr;
+    return problem && !problem->isHidden() ? problem->text() : QString();
+}
+
 void AddAccountForm::applyPreset(const QString& name)
 {
     for (const SitePreset& preset : SitePreset::all()) {
@@ -118,11 +185,14 @@ void AddAccountForm::saveTapped()
     QString url = trimmed(m_urlField->text());
     if (!url.contains(QStringLiteral("://")))
         url.prepend(QStringLiteral("https://"));
-    const QUrl parsed(url, QUrl::StrictMode);
-    if (siteName.isEmpty() || label.isEmpty() || !parsed.isValid() || parsed.host().isEmpty()) {
-        Feedback::beep();
+    const bool urlValid = BrowserLauncher::isWebAddress(url);
+    if (!showProblems(
+            {{m_siteField, siteName.isEmpty() ? QStringLiteral("Enter the site's name.") : QString()},
+             {m_urlField, urlValid ? QString()
+                                   : QStringLiteral("Enter an http:// or https:// address with a host "
+                                                    "name, such as https://example.com/login.")},
+             {m_labelField, label.isEmpty() ? QStringLiteral("Enter a label, such as work or perso.") : QString()}}))
         return;
-    }
 
     Account account;
     account.siteName = siteName;

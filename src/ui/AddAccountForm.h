@@ -40,8 +40,19 @@ public:
     // Space separators and tabs; line breaks are not trimmed.
     static QString trimmed(const QString& text);
 
+    // What is wrong with the field's text, as shown under it; empty when nothing is.
+    static QString problemText(const QLineEdit* field);
+
+Q_SIGNALS:
+    // A line under a field came or went: the page must make room.
+    void layoutChanged();
+
 private:
     void applyPreset(const QString& name);
+    // The field with a line under it that says what is wrong with it.
+    QWidget* checked(QLineEdit* field);
+    // Shows each field's problem; true when there is none.
+    bool showProblems(const QList<std::pair<QLineEdit*, QString>>& problems);
 
     QPointer<QLineEdit> m_labelField;
     QPointer<QLineEdit> m_siteField;
@@ -49,6 +60,7 @@ private:
     QPointer<SelectView> m_sitePicker;
     QPointer<SelectView> m_browserPicker;
     QPointer<SelectView> m_colorPicker;
+    QList<QPointer<QWidget>> m_checkedFields;
     const std::function<void(const Account&)> m_onSave;
     const std::function<void()> m_onCancel;
 };

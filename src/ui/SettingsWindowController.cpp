@@ -105,7 +105,11 @@ void SettingsWindowController::addAccount()
 {
     show(1);
     QPointer<SettingsWindowController> self(this);
-    dropAddForm();
+    // A half-filled form comes forward as it was.
+    if (m_addForm) {
+        m_addForm->labelField()->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     m_addForm = new AddAccountForm(
         [self](const Account& account) {
             Store::shared().append(account);
@@ -121,6 +125,7 @@ void SettingsWindowController::addAccount()
             self->dropAddForm();
             self->rebuildAccountsPage();
         });
+    connect(m_addForm, &AddAccountForm::layoutChanged, this, &SettingsWindowController::rebuildAccountsPage);
     rebuildAccountsPage();
     QPointer<AddAccountForm> form(m_addForm);
     QTimer::singleShot(0, this, [self, form] {

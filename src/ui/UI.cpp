@@ -236,6 +236,11 @@ QColor secondaryColor(const QPalette& palette)
                             text.blueF() * weight + back.blueF() * (1 - weight));
 }
 
+QColor problemColor(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightnessF() > 0.5 ? QColor(0xb0, 0x1c, 0x1c) : QColor(0xff, 0x8f, 0x85);
+}
+
 void makeSecondary(QWidget* widget)
 {
     followPalette(widget, [](QWidget* target) {

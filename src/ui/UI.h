@@ -34,6 +34,8 @@ QLabel* link(const QString& leading, const QString& linkText, const QString& url
 // the background, so it keeps its contrast in light and dark palettes alike.
 void makeSecondary(QWidget* widget);
 QColor secondaryColor(const QPalette& palette);
+// A red that reads at 4.5:1 or more on the palette's window colour, light or dark.
+QColor problemColor(const QPalette& palette);
 
 // Calls apply now and again whenever the application's palette changes, for
 // what a widget draws from colours it computed itself.

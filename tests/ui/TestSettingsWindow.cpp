@@ -268,6 +268,20 @@ private Q_SLOTS:
             action(storedLabels().first(), u"Rename\u2026"_s)->trigger();
             QCOMPARE(storedLabels(), QStringList{stored});
         }
+        // Spaces only: asked again, saying why.
+        answerNextAlert(u"Save"_s, u"  "_s);
+        bool askedAgain = false;
+        QTimer again;
+        again.callOnTimeout([&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && label(modal, u"Enter a label, such as work or perso."_s) && !askedAgain) {
+                askedAgain = true;
+                button(modal, u"Cancel"_s)->click();
+            }
+        });
+        again.start(20);
+        action(" job ", u"Rename\u2026"_s)->trigger();
+        QVERIFY(askedAgain && storedLabels() == QStringList{" job "});
         action(" job ", "Green")->trigger();
         QCOMPARE(first().color, u"Green"_s);
         action(" job ", "None")->trigger();
@@ -329,6 +343,10 @@ private Q_SLOTS:
             controller().addAccount();
             QTRY_COMPARE(QApplication::focusWidget(), controller().addForm()->labelField());
             controller().addForm()->labelField()->setText(u"work"_s);
+            // Asked again (Ctrl+N in the menu): the half-filled form comes forward.
+            AddAccountForm* halfFilled = controller().addForm();
+            controller().addAccount();
+            QVERIFY(controller().addForm() == halfFilled && halfFilled->labelField()->text() == "work");
             saving ? controller().addForm()->saveTapped() : controller().addForm()->cancelTapped();
             QVERIFY(!controller().addForm() && label(page(), u"existing"_s));
             QCOMPARE(storedLabels(), (QStringList{"existing", "work"}));
@@ -376,20 +394,29 @@ private Q_SLOTS:
 
     void validationAndCompletion()
     {
-        // Site, label, URL as typed, and the URL saved (null: only a beep, the text stays).
-        const QList<std::array<QString, 4>> cases{
-            {"Site", "work", "example.org/login", "https://example.org/login"},
-            {"Site", "work", " \tftp://files.example.org  ", "ftp://files.example.org"},
-            {"Site", "work", "example.org/?next=https://x", QString()},
-            {"Site", "work", "https://", QString()},
-            {"Site", "work", "exa mple.org", QString()},
-            {"Site", " \t ", "https://example.org", QString()},
-            {u"\u00A0"_s, "work", "https://example.org", QString()}};
-        for (const auto& [site, label, url, savedUrl] : cases) {
+        // Site, label, URL as typed, and the URL saved; or, refused, the field that
+        // says what is wrong under it (with a beep; the text stays).
+        const QList<std::array<QString, 4>> cases{{"Site", "work", "example.org/login", "https://example.org/login"},
+                                                  {"Site", "work", " \tftp://files.example.org  ", "url"},
+                                                  {"Site", "work", "javascript://example.com/%0Aalert(1)", "url"},
+                                                  {"Site", "work", "file://localhost/etc/passwd", "url"},
+                                                  {"Site", "work", "example.org/?next=https://x", "url"},
+                                                  {"Site", "work", "https://", "url"},
+                                                  {"Site", "work", "exa mple.org", "url"},
+                                                  {"Site", " \t ", "https://example.org", "label"},
+                                                  {u"\u00A0"_s, "work", "https://example.org", "site"}};
+        for (const auto& [site, label, url, outcome] : cases) {
             const int beeps = Feedback::beepCount();
             const auto saved = save(site, label, url);
-            QCOMPARE(saved ? saved->url : m_form->urlField()->text(), saved ? savedUrl : url);
-            QVERIFY(Feedback::beepCount() == beeps + (saved ? 0 : 1) && saved.has_value() == !savedUrl.isNull());
+            QCOMPARE(saved ? saved->url : m_form->urlField()->text(), saved ? outcome : url);
+            QCOMPARE(Feedback::beepCount(), beeps + (saved ? 0 : 1));
+            QStringList complaints;
+            for (const auto& [name, field] : {std::pair<const char*, QLineEdit*>{"site", m_form->siteField()},
+                                              {"label", m_form->labelField()},
+                                              {"url", m_form->urlField()}})
+                if (!AddAccountForm::problemText(field).isEmpty())
+                    complaints << name;
+            QCOMPARE(complaints, saved ? QStringList() : QStringList{outcome});
         }
 
         // Trimming takes space separators and tabs, not line breaks.
@@ -407,9 +434,17 @@ private Q_SLOTS:
         AddAccountForm& f = form();
         PageViewController formPage([&] { return f.sections(); });
         formPage.show();
+        connect(&f, &AddAccountForm::layoutChanged, &formPage, [&] { formPage.rebuild(false); });
         QVERIFY(QTest::qWaitForWindowActive(&formPage));
+        // Saved without a label: the window says so under the field, until typing starts.
         f.labelField()->setFocus();
+        QTest::keyClick(formPage.windowHandle(), Qt::Key_Return);
+        const auto said = [&] { return label(formPage.content(), u"Enter a label, such as work or perso."_s); };
+        QTRY_VERIFY(said() && said()->isVisible() && !m_saved);
+        QVERIFY(said()->mapTo(&formPage, QPoint()).y() >= f.labelField()->mapTo(&formPage, QPoint(0, 20)).y());
+        QCOMPARE(QApplication::focusWidget(), f.labelField());
         QTest::keyClicks(f.labelField(), u"work"_s);
+        QVERIFY(!said()->isVisible());
         QTest::keyClick(formPage.windowHandle(), Qt::Key_Escape);
         QTRY_VERIFY(m_cancels == 1 && !m_saved);
         for (const auto modifier : {Qt::NoModifier, Qt::KeypadModifier}) {
