@@ -37,6 +37,17 @@ QList<MenuEntry> currentEntries()
     return StatusMenuContent::build(Store::shared().accounts());
 }
 
+// QMenu splits a menu taller than the screen into columns, cutting groups apart:
+// fewer accounts instead, until the menu is one column.
+void fitToScreen(StatusMenu& menu)
+{
+    qsizetype rows = menu.rowsInFirstColumn();
+    for (qsizetype room = rows - StatusMenuContent::tailRows(); rows >= 0 && room > 0; --room) {
+        menu.populate(StatusMenuContent::build(Store::shared().accounts(), room));
+        rows = menu.rowsInFirstColumn();
+    }
+}
+
 } // namespace
 
 AppDelegate::AppDelegate(QObject* parent)
@@ -102,6 +113,7 @@ QList<MenuEntry> AppDelegate::hostMenuEntries()
 void AppDelegate::menuNeedsUpdate()
 {
     m_statusMenu->populate(currentEntries());
+    fitToScreen(*m_statusMenu);
 }
 
 void AppDelegate::popUpMenu()
@@ -168,6 +180,9 @@ void AppDelegate::trigger(const MenuEntry& entry)
         break;
     case MenuEntry::Command::Quit:
         QCoreApplication::quit();
+        break;
+    case MenuEntry::Command::MoreAccounts:
+        showSwitcher();
         break;
     case MenuEntry::Command::None:
         break;

@@ -12,14 +12,25 @@ constexpr int dotSize = 16;
 
 QByteArray dotPng(const std::optional<QString>& color)
 {
-    const QIcon dot = AccountColor::dot(color, dotSize);
-    if (dot.isNull())
-        return {};
+    // Accounts without a colour keep the indent of those with one.
+    const QIcon dot = AccountColor::dotOrSpace(color, dotSize);
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     dot.pixmap(dotSize, dotSize).save(&buffer, "PNG");
     return png;
+}
+
+// Hosts draw the text as it comes, however long: about forty characters, then "…".
+QString shortened(const QString& text)
+{
+    constexpr qsizetype longest = 40;
+    if (text.size() <= longest)
+        return text;
+    qsizetype cut = longest - 1;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
 }
 
 QString keyOf(const MenuEntry& entry, const QString& label)
@@ -54,7 +65,7 @@ public:
         result.id = entry.kind == MenuEntry::Kind::Separator
                         ? m_ids.of(QStringLiteral("separator:%1").arg(++m_separators))
                         : m_ids.of(keyOf(entry, label));
-        result.label = label;
+        result.label = shortened(label);
         result.enabled = entry.enabled;
         result.separator = entry.kind == MenuEntry::Kind::Separator;
         if (entry.account && entry.kind == MenuEntry::Kind::Account)

@@ -1,6 +1,9 @@
 #include "StatusMenu.h"
 
 #include "AccountColor.h"
+#include "UI.h"
+
+#include <QApplication>
 
 #include <QKeyEvent>
 #include <QMenu>
@@ -8,6 +11,8 @@
 namespace {
 constexpr qreal dotDiameter = 9;
 constexpr int indentSpaces = 3;
+// Labels and site names longer than this many average characters end in "…".
+constexpr int longestText = 40;
 } // namespace
 
 StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
@@ -16,6 +21,17 @@ StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
     , m_onTrigger(std::move(onTrigger))
 {
     m_menu->installEventFilter(this);
+    // Site headers and hints are disabled items, which most styles draw too pale
+    // to read: they get the settings window's secondary text colour.
+    UI::followPalette(m_menu, [](QWidget* target) {
+        QPalette palette = QApplication::palette(target);
+        const QColor readable = UI::secondaryColor(palette);
+        for (const auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            palette.setColor(QPalette::Disabled, role, readable);
+        target->setPalette(palette);
+    });
+    // A shortened text shows whole in the item's tooltip.
+    m_menu->setToolTipsVisible(true);
     // Only a press of Alt in the open menu shows the alternates: Alt may still be
     // down from Control+Alt+S, and its release may come before the menu has the keyboard.
     connect(m_menu, &QMenu::aboutToShow, this, [this] { showAlternates(false); });
@@ -28,12 +44,26 @@ StatusMenu::StatusMenu(QMenu* menu, Handler onTrigger)
 
 QIcon StatusMenu::dot(const std::optional<QString>& color)
 {
-    if (!color)
-        return {};
-    auto it = m_dots.find(*color);
+    // Accounts without a colour keep the indent of those with one.
+    const QString key = color.value_or(QString());
+    auto it = m_dots.find(key);
     if (it == m_dots.end())
-        it = m_dots.insert(*color, AccountColor::dot(color, dotDiameter));
+        it = m_dots.insert(key, AccountColor::dotOrSpace(color, dotDiameter));
     return *it;
+}
+
+qsizetype StatusMenu::rowsInFirstColumn() const
+{
+    qsizetype rows = 0;
+    int firstColumn = -1;
+    for (const Item& item : m_items) {
+        const int x = m_menu->actionGeometry(item.action).x();
+        if (firstColumn >= 0 && x != firstColumn)
+            return rows;
+        firstColumn = x;
+        ++rows;
+    }
+    return -1;
 }
 
 void StatusMenu::populate(const QList<MenuEntry>& entries)
@@ -65,8 +95,11 @@ void StatusMenu::show(const Item& item, qsizetype index)
     QAction* action = item.action;
     action->setSeparator(entry.kind == MenuEntry::Kind::Separator);
     // Titles hold user text: "&" must show as itself, not mark a mnemonic.
+    const QFontMetrics metrics(m_menu->font());
+    const QString shown = metrics.elidedText(entry.title, Qt::ElideRight, longestText * metrics.averageCharWidth());
     action->setText(QString(entry.indentation * indentSpaces, QLatin1Char(' ')) +
-                    QString(entry.title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+                    QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    action->setToolTip(shown == entry.title ? QString() : entry.title);
     // Site headers read as section titles, not as disabled accounts.
     // Pooled actions keep their font from the last rebuild: change it only when needed.
     const bool header = entry.kind == MenuEntry::Kind::Header;

@@ -25,6 +25,8 @@ public:
 
     void populate(const QList<MenuEntry>& entries);
     void showAlternates(bool removing);
+    // The rows of the first column when the menu is too tall for one; -1 when it is not.
+    qsizetype rowsInFirstColumn() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

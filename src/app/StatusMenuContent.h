@@ -11,7 +11,7 @@
 // What the status menu holds, item by item, before it becomes a QMenu.
 struct MenuEntry {
     enum class Kind { Header, Account, RemoveAlternate, Separator, Info, Command };
-    enum class Command { None, Add, Settings, About, Quit };
+    enum class Command { None, Add, Settings, About, Quit, MoreAccounts };
 
     Kind kind = Kind::Separator;
     QString title;
@@ -27,7 +27,12 @@ struct MenuEntry {
 namespace StatusMenuContent {
 
 // Accounts grouped by site name (NFC), groups in code-point order, each group in
-// the store's account order; then the fixed tail.
-QList<MenuEntry> build(const QList<Account>& accounts);
+// the store's account order; then the fixed tail. With a number of rows for the
+// accounts' part, only the most recently opened accounts that fit there with
+// their site headers, and a "More accounts…" item.
+QList<MenuEntry> build(const QList<Account>& accounts, std::optional<qsizetype> accountRows = std::nullopt);
+
+// How many rows the fixed tail takes.
+qsizetype tailRows();
 
 } // namespace StatusMenuContent

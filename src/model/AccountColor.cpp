@@ -3,6 +3,7 @@
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -89,6 +90,16 @@ QIcon dot(const std::optional<QString>& name, qreal diameter)
             return QIcon(new DotIconEngine(entry.color, diameter));
     }
     return {};
+}
+
+QIcon dotOrSpace(const std::optional<QString>& name, qreal diameter)
+{
+    const QIcon shown = dot(name, diameter);
+    if (!shown.isNull())
+        return shown;
+    QPixmap space(qCeil(diameter), qCeil(diameter));
+    space.fill(Qt::transparent);
+    return QIcon(space);
 }
 
 } // namespace AccountColor

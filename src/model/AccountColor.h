@@ -25,5 +25,8 @@ const QStringList& names();
 // A transparent square with the filled circle of the named colour, drawn at
 // whatever size it is asked for. Null when the name is absent or not in the palette.
 QIcon dot(const std::optional<QString>& name, qreal diameter);
+// The dot, or a transparent square of its size where there is none, so that
+// rows with and without a colour start at the same place.
+QIcon dotOrSpace(const std::optional<QString>& name, qreal diameter);
 
 } // namespace AccountColor

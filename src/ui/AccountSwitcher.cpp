@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPixmap>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -20,17 +19,6 @@ constexpr int switcherHeight = 420;
 
 constexpr int dotSize = 10;
 constexpr int focusLossMs = 250;
-
-// Accounts without a colour keep the same indent as those with one.
-QIcon dotOrSpace(const std::optional<QString>& color)
-{
-    const QIcon dot = AccountColor::dot(color, dotSize);
-    if (!dot.isNull())
-        return dot;
-    QPixmap space(dotSize, dotSize);
-    space.fill(Qt::transparent);
-    return QIcon(space);
-}
 
 } // namespace
 
@@ -99,7 +87,7 @@ void AccountSwitcher::fill()
                 bold.setBold(true);
                 header->setFont(bold);
             }
-            auto* item = new QListWidgetItem(dotOrSpace(account.color), account.label, m_list);
+            auto* item = new QListWidgetItem(AccountColor::dotOrSpace(account.color, dotSize), account.label, m_list);
             item->setData(accountRole, QVariant::fromValue(account.id));
         }
     }

@@ -12,6 +12,7 @@
 #include "Store.h"
 #include "TestEnvironment.h"
 #include "TrayArtwork.h"
+#include "WidgetFinder.h"
 
 #include <QLocalSocket>
 #include <QPainter>
@@ -73,8 +74,6 @@ private Q_SLOTS:
                  "   zeta work|   A|   b|---|alpha|   x|---|github|   lower|---|"_s +
                      m_tail);
         QVERIFY(menu.actions().at(7)->font().bold() && !menu.actions().at(8)->font().bold());
-        QVERIFY(!menu.actions().at(8)->icon().isNull() &&
-                menu.actions().at(9)->icon().isNull()); // "Mauve" is no colour
 
         statusMenu.showAlternates(true);
         QVERIFY(visibleTitles(menu).contains(u"|GitHub|   Remove zeta work\u2026|   Remove A\u2026|"_s));
@@ -98,6 +97,68 @@ private Q_SLOTS:
         statusMenu.populate(StatusMenuContent::build({}));
         QCOMPARE(visibleTitles(menu), "No accounts yet|---|" + m_tail);
         QVERIFY(!menu.actions().at(0)->isEnabled() && !menu.actions().at(3)->isEnabled()); // the hint is no item
+    }
+
+    // As drawn: every account's text starts at the same place, dot or none ("Mauve"
+    // is no colour); site headers read at 4.5:1; a long label ends in "…" and shows
+    // whole in the tooltip.
+    void theDrawnMenu()
+    {
+        QMenu menu;
+        StatusMenu statusMenu(&menu, [](const MenuEntry&) {});
+        const QString longLabel = QString(5000, u'w');
+        statusMenu.populate(StatusMenuContent::build(
+            {account("GitHub", "blue", "Blue"), account("GitHub", "mauve", "Mauve"), account("GitHub", longLabel)}));
+        menu.popup(QPoint(0, 0));
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        const QImage shot = menu.grab().toImage();
+        const auto row = [&](int index) { return shot.copy(menu.actionGeometry(menu.actions().at(index))); };
+        const QColor back = row(1).pixelColor(row(1).width() - 3, row(1).height() / 2);
+        const auto textStart = [&](const QImage& image) {
+            for (int x = 0; x < image.width(); ++x) {
+                for (int y = 0; y < image.height(); ++y) {
+                    const QColor c = image.pixelColor(x, y);
+                    if (c.hslSaturation() < 60 && contrastRatio(c, back) > 3)
+                        return x;
+                }
+            }
+            return -1;
+        };
+        QVERIFY(textStart(row(1)) > 0 && textStart(row(1)) == textStart(row(2)));
+        QVERIFY(pixelsWhere(row(0), [&](const QColor& c) { return contrastRatio(c, back) >= 4.5; }) > 10);
+        QAction* shortened = menu.actions().at(3);
+        QVERIFY(shortened->text().endsWith(u'\u2026') && shortened->toolTip() == longLabel);
+        QVERIFY(menu.sizeHint().width() < 500);
+    }
+
+    // Past the screen's height: one column, the most recently opened accounts
+    // with their whole groups, and "More accounts…" for the switcher.
+    void aListTallerThanTheScreen()
+    {
+        QList<Account> many;
+        for (int i = 0; i < 40; ++i)
+            many << account(u"Site %1"_s.arg(i % 8), u"account %1"_s.arg(i));
+        many[37].lastOpened = Account::nowReferenceSeconds();
+        writeAccounts(many);
+        AppDelegate delegate;
+        QVERIFY(delegate.applicationDidFinishLaunching({u"corvalink"_s}));
+        delegate.menuNeedsUpdate();
+        QMenu& menu = *delegate.menu();
+        QStringList shown;
+        for (QAction* action : menu.actions()) {
+            if (action->isVisible()) {
+                QCOMPARE(menu.actionGeometry(action).x(), menu.actionGeometry(menu.actions().first()).x());
+                shown << action->text().trimmed();
+            }
+        }
+        QVERIFY2(shown.size() > 12 && shown.contains("account 37") && shown.contains(u"More accounts\u2026"_s),
+                 qPrintable(shown.join(u'|')));
+        for (int i = 0; i < 40; ++i) {
+            if (shown.contains(many[i].label))
+                QVERIFY(shown.indexOf(many[i].siteName) >= 0);
+        }
+        WidgetFinder::withText<QAction>(&menu, u"More accounts\u2026"_s)->trigger();
+        QTRY_VERIFY(delegate.switcher() && delegate.switcher()->shownAccounts().size() == 40);
     }
 
     void theMenuShowsTheFileAsItIsOnDisk()

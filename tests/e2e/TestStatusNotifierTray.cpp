@@ -40,7 +40,8 @@ private:
         return QDBusConnection::sessionBus().call(call, QDBus::Block, patience);
     }
 
-    // What the host draws when it opens the menu: labels, submenus indented.
+    // What the host draws when it opens the menu: labels, "*" after those with an
+    // icon, submenus indented.
     QString openMenu(QHash<QString, int>* ids = nullptr)
     {
         callMenu(u"AboutToShow"_s, {0});
@@ -50,9 +51,10 @@ private:
                                                                              QString indent) {
             for (const DBusMenuLayout& child : item.children) {
                 const bool separator = child.properties.value(u"type"_s) == u"separator"_s;
-                lines << indent + (separator ? u"---"_s : child.properties.value(u"label"_s).toString());
+                lines << indent + (separator ? u"---"_s : child.properties.value(u"label"_s).toString()) +
+                             (child.properties.contains(u"icon-data"_s) ? u"*"_s : QString());
                 if (ids)
-                    ids->insert(lines.last().trimmed(), child.id);
+                    ids->insert(lines.last().trimmed().remove(u'*'), child.id);
                 walk(child, indent + u"  "_s);
             }
         };
@@ -108,24 +110,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), patience);
     }
 
-    // The host draws the menu with a "Remove account" submenu; a click opens the
-    // account in its profile; a changed file shows at the next opening.
+    // The host draws the menu with a "Remove account" submenu, every account with
+    // a dot or a blank of its size (same indent); a click opens the account in its
+    // profile; a changed file shows at the next opening, a long label shortened.
     void theHostDrawsAndDrivesTheMenu()
     {
         QCOMPARE(openMenu(),
-                 u"Claude|R&D__team|---|GitHub|perso|work|---|Add account\u2026|Remove account|"
+                 u"Claude|R&D__team*|---|GitHub|perso*|work*|---|Add account\u2026|Remove account|"
                  "  Claude \u2013 R&D__team\u2026|  GitHub \u2013 perso\u2026|  GitHub \u2013 work\u2026|---|"
                  "Settings\u2026|About Corvalink|---|Quit Corvalink"_s);
         click(u"perso"_s);
         QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(m_perso));
-        AppDriver::writeAccounts(AppDriver::storedAccounts() << TestAccounts::make("added", "GitHub"));
-        QVERIFY(openMenu().contains(u"|added|"_s));
+        const QString added = u"added"_s + QString(400, u'x');
+        AppDriver::writeAccounts(AppDriver::storedAccounts() << TestAccounts::make(added, "GitHub"));
+        QVERIFY(openMenu().contains(u"|"_s + added.left(39) + u"\u2026*|"_s));
         click(u"GitHub \u2013 work\u2026"_s);
         QTRY_COMPARE_WITH_TIMEOUT(XDoTool::windowsNamed(u"^Corvalink$"_s).size(), 1, patience);
         XDoTool::key(u"Tab"_s);
         XDoTool::key(u"Return"_s); // "Remove, keep session"
         QTRY_VERIFY_WITH_TIMEOUT(!Account::find(AppDriver::storedAccounts(), m_work.id), patience);
-        QVERIFY(!openMenu().contains(u"|work|"_s));
+        QVERIFY(!openMenu().contains(u"|work*|"_s));
     }
 
     // An id names one item for good: a click sent with an id read before the
@@ -136,7 +140,7 @@ private Q_SLOTS:
         const Account a = TestAccounts::make("a", "Site"), b = TestAccounts::make("b", "Site");
         AppDriver::writeAccounts({a, b});
         QHash<QString, int> ids;
-        QVERIFY(openMenu(&ids).startsWith(u"Site|a|b|"_s));
+        QVERIFY(openMenu(&ids).startsWith(u"Site|a*|b*|"_s));
         click(u"b"_s); // b now comes first
         QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(b));
         callMenu(u"AboutToShow"_s, {0});
