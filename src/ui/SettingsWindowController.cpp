@@ -136,13 +136,15 @@ void SettingsWindowController::addAccount()
 
 void SettingsWindowController::snapshot(const QString& folder)
 {
+    // The pictures look the same whatever style and colours the desktop uses:
+    // set for the whole application, since secondary texts follow its palette.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(QApplication::style()->standardPalette());
     if (!m_window)
         build();
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
-    // The pictures must not depend on the desktop's dark mode.
-    m_window->setPalette(QApplication::style()->standardPalette());
     if (qEnvironmentVariableIsSet("SNAP_ADD"))
         addAccount();
 

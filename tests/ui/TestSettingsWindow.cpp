@@ -181,7 +181,7 @@ private Q_SLOTS:
 
     // Subtitles and footnotes, measured in the pixels of the window, on a light
     // palette and on a dark one set while the window is open.
-    void secondaryTextKeepsItsContrast()
+    static QPalette darkPalette()
     {
         QPalette dark;
         for (const auto& [role, color] : {std::pair{QPalette::Window, 0x202326},
@@ -191,17 +191,27 @@ private Q_SLOTS:
                                           {QPalette::Text, 0xfcfcfc},
                                           {QPalette::ButtonText, 0xfcfcfc}})
             dark.setColor(role, QColor::fromRgb(color));
+        return dark;
+    }
+    // The footnotes of the General tab read at 4.5:1 in the picture of the window.
+    void footnotesAreReadable(const QImage& window)
+    {
+        for (const QString& text : {u"Accounts list only"_s, m_notSetUp}) {
+            QLabel* shown = label(controller().window()->page(0)->content(), text);
+            const QImage shot = window.copy(QRect(shown->mapTo(controller().window(), QPoint()), shown->size()));
+            const auto readable = [&](const QColor& c) { return contrastRatio(c, shot.pixelColor(0, 0)) >= 4.5; };
+            QVERIFY2(pixelsWhere(shot, readable) > 0, qPrintable(text));
+        }
+    }
+
+    void secondaryTextKeepsItsContrast()
+    {
         const QPalette light = QApplication::palette();
         general(); // built afresh, with iCloud Drive not set up
-        for (const QPalette& palette : {light, dark}) {
+        for (const QPalette& palette : {light, darkPalette()}) {
             QApplication::setPalette(palette);
             QTest::qWait(50);
-            for (const QString& text : {u"Accounts list only"_s, m_notSetUp}) {
-                QLabel* shown = label(window()->page(0)->content(), text);
-                const QImage shot = window()->grab(QRect(shown->mapTo(window(), QPoint()), shown->size())).toImage();
-                const auto readable = [&](const QColor& c) { return contrastRatio(c, shot.pixelColor(0, 0)) >= 4.5; };
-                QVERIFY2(pixelsWhere(shot, readable) > 0, qPrintable(text));
-            }
+            footnotesAreReadable(window()->grab().toImage());
         }
         QApplication::setPalette(light);
 
@@ -525,6 +535,18 @@ private Q_SLOTS:
         QTRY_VERIFY(focused->hasFocus());
         const QColor highlight = focused->palette().color(QPalette::Highlight);
         QVERIFY(pixelsAwayFrom(focused->grab().toImage(), highlight, 60) < pixelsAwayFrom(before, highlight, 60) - 20);
+    }
+
+    // The pictures for the README are light whatever the desktop uses.
+    void snapshotsAreLight()
+    {
+        QApplication::setPalette(darkPalette());
+        const QString folder = TestEnvironment::home() + u"/shots"_s;
+        QDir().mkpath(folder);
+        controller().snapshot(folder);
+        const QImage general(folder + u"/tab0.png"_s);
+        QVERIFY(general.pixelColor(general.width() - 2, general.height() - 2).lightnessF() > 0.8);
+        footnotesAreReadable(general);
     }
 
     void textsByDateAndSize()
