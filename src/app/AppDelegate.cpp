@@ -222,9 +222,11 @@ void AppDelegate::handleArguments(const QStringList& arguments, const SingleInst
         OpenRequest::run(request.key, reply);
         return;
     }
-    if (request.mode == CommandLine::Mode::Menu)
+    const bool settings = arguments.contains(QStringLiteral("--settings"));
+    // A plain second start (the application menu, a launcher) shows that this one runs.
+    if (request.mode == CommandLine::Mode::Menu || (request.mode == CommandLine::Mode::Tray && !settings))
         popUpMenu();
-    if (arguments.contains(QStringLiteral("--settings")))
+    if (settings)
         SettingsWindowController::shared().show();
     reply({});
 }

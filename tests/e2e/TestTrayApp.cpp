@@ -174,6 +174,10 @@ private Q_SLOTS:
             QTRY_COMPARE_WITH_TIMEOUT(running(), 1, patience);
             QTest::qWait(300);
             QCOMPARE(running(), 1);
+            // The second start brought up the first one's menu.
+            const int shown = AppDriver::appWindows();
+            key(u"Escape"_s);
+            QTRY_VERIFY_WITH_TIMEOUT(AppDriver::appWindows() < shown, patience);
         }
         m_app = m_driver.start({"--snapshot"});
         QVERIFY(trayIcon().x() >= 0);
