@@ -37,6 +37,8 @@ PageViewController::PageViewController(Builder builder)
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setWidgetResizable(false);
     m_scroll->setBackgroundRole(QPalette::Window);
+    // It would be a Tab stop that shows nothing; it scrolls to the focused control instead.
+    m_scroll->setFocusPolicy(Qt::NoFocus);
     root->addWidget(m_scroll);
 }
 

@@ -74,6 +74,9 @@ void SettingsWindow::addTab(const QString& title, const QString& symbol, PageVie
     button->setMinimumWidth(72);
     button->setFont(UI::font(11));
     button->setAccessibleName(title);
+    // A flat tool button shows no focus in most styles; it is a Tab stop all the same.
+    button->setStyleSheet(QStringLiteral("QToolButton:focus { border: 2px solid palette(highlight); "
+                                         "border-radius: 5px; }"));
     connect(button, &QToolButton::clicked, this, [this, index] { selectTab(index); });
 
     auto* toolbarLayout = static_cast<QHBoxLayout*>(m_toolbar->layout());

@@ -235,6 +235,22 @@ private Q_SLOTS:
             controller().show();
             QVERIFY(QTest::qWaitForWindowActive(window()) && window() == opened && window()->currentTab() == 0);
         }
+        // Every Tab stop shows where the keyboard is.
+        general();
+        QVERIFY(QTest::qWaitForWindowActive(window()));
+        QSet<QWidget*> stops;
+        for (QWidget* at = window(); stops.size() < 30; QTest::keyClick(at, Qt::Key_Tab)) {
+            at = QApplication::focusWidget() ? QApplication::focusWidget() : window();
+            if (stops.contains(at))
+                break;
+            if (at == window())
+                continue;
+            stops.insert(at);
+            const QImage focused = at->grab().toImage();
+            at->clearFocus();
+            QVERIFY2(at->grab().toImage() != focused, at->metaObject()->className());
+            at->setFocus(Qt::TabFocusReason);
+        }
         auto* select = general()->findChild<SelectView*>();
         QVERIFY(QTest::qWaitForWindowActive(window()));
         for (int i = 0; i < 30 && QApplication::focusWidget() != select; ++i)
