@@ -78,6 +78,13 @@ public:
         kill();
         waitForFinished();
     }
+    // For a failure message: whether it still runs, and the end of what it said.
+    QByteArray log()
+    {
+        const QByteArray said = (readAllStandardOutput() + readAllStandardError()).right(3000);
+        const QByteArray how = state() == NotRunning ? "ended (" + QByteArray::number(exitCode()) + ")" : "runs";
+        return program().toUtf8() + ' ' + how + ", saying:\n" + said;
+    }
 };
 
 #define CORVALINK_TEST_MAIN(TestClass)                                                                                 \

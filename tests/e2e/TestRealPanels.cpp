@@ -60,8 +60,10 @@ private Q_SLOTS:
         windowManager.start(u"openbox"_s, {});
         panelProcess.start(panel, {});
         const QDBusConnection connection = QDBusConnection::connectToBus(address, panel);
-        QVERIFY(QTest::qWaitFor(
-            [&] { return connection.interface()->isServiceRegistered(u"org.kde.StatusNotifierWatcher"_s); }, patience));
+        QVERIFY2(QTest::qWaitFor(
+                     [&] { return connection.interface()->isServiceRegistered(u"org.kde.StatusNotifierWatcher"_s); },
+                     patience),
+                 panelProcess.log().constData());
         const Account work = TestAccounts::make("work", "GitHub"), perso = TestAccounts::make("perso", "GitHub");
         AppDriver::writeAccounts({work, perso});
         const auto app = driver.start();
@@ -73,7 +75,8 @@ private Q_SLOTS:
             for (int down = 0; down < downs; ++down)
                 XDoTool::key(u"Down"_s); // past the "GitHub" header
             XDoTool::key(u"Return"_s);
-            QCOMPARE(driver.browserArguments(), AppDriver::expectedArguments(account));
+            QVERIFY2(driver.browserArguments() == AppDriver::expectedArguments(account),
+                     panelProcess.log().constData());
         }
     }
 };

@@ -77,7 +77,8 @@ private Q_SLOTS:
                                 "WLR_LIBINPUT_NO_DEVICES=1", "WLR_RENDERER=pixman", "PATH=/usr/bin:/bin", "setpriv",
                                 "--reuid=65534", "--regid=65534", "--clear-groups", "sway", "-c", config});
         const auto socket = [&] { return QDir(m_runtime).entryList({u"sway-ipc.*.sock"_s}, QDir::System).value(0); };
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(m_runtime + u"/wayland-1"_s) && !socket().isEmpty(), patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(QFileInfo::exists(m_runtime + u"/wayland-1"_s) && !socket().isEmpty(),
+                                  m_sway.log().constData(), patience);
 
         // Every child from now on is a client of the session; Qt picks Wayland itself.
         qputenv("WAYLAND_DISPLAY", QFile::encodeName(m_runtime + u"/wayland-1"_s));
@@ -95,7 +96,7 @@ private Q_SLOTS:
         m_driver.environment.insert(u"PATH"_s, m_driver.bin);
         m_app = m_driver.start();
         QTest::qWait(1000);
-        QVERIFY(menu());
+        QVERIFY2(menu(), m_sway.log().constData());
         QCOMPARE(switcher().value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
         QVERIFY(switcher().value(u"floating"_s).toBool());
         QTRY_VERIFY_WITH_TIMEOUT(switcher().value(u"focused"_s).toBool(), patience);
