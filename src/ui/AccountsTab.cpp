@@ -86,7 +86,7 @@ QWidget* AccountsTab::accountRow(const Account& account)
             Store::shared().update(*current);
         }
     });
-    return UI::row(account.label, subtitle(account), AccountColor::dot(account.color, 10),
+    return UI::row(account.label, subtitle(account), AccountColor::dotOrSpace(account.color, 10),
                    {browser, actionButton(account)});
 }
 

@@ -116,7 +116,6 @@ QWidget* AddAccountForm::checked(QLineEdit* field)
     auto* problem = new QLabel;
     problem->setObjectName(QStringLiteral("problem"));
     problem->setFixedWidth(field->width());
-    problem->setWordWrap(true);
     problem->setFont(UI::font(11));
     problem->setTextFormat(Qt::PlainText);
     problem->hide();
@@ -188,9 +187,7 @@ void AddAccountForm::saveTapped()
     const bool urlValid = BrowserLauncher::isWebAddress(url);
     if (!showProblems(
             {{m_siteField, siteName.isEmpty() ? QStringLiteral("Enter the site's name.") : QString()},
-             {m_urlField, urlValid ? QString()
-                                   : QStringLiteral("Enter an http:// or https:// address with a host "
-                                                    "name, such as https://example.com/login.")},
+             {m_urlField, urlValid ? QString() : QStringLiteral("Use an http or https address with a host.")},
              {m_labelField, label.isEmpty() ? QStringLiteral("Enter a label, such as work or perso.") : QString()}}))
         return;
 

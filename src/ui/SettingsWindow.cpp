@@ -9,12 +9,33 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+// A flat tool button shows no focus in most styles; a tab's button is a Tab stop
+// all the same, so it draws a ring in the highlight colour.
+class TabButton : public QToolButton {
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QToolButton::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
+    }
+};
+
+} // namespace
 
 SettingsWindow::SettingsWindow()
     : m_toolbar(new QWidget)
@@ -65,7 +86,7 @@ void SettingsWindow::keyPressEvent(QKeyEvent* event)
 void SettingsWindow::addTab(const QString& title, const QString& symbol, PageViewController* page)
 {
     const int index = int(m_pages.size());
-    auto* button = new QToolButton;
+    auto* button = new TabButton;
     button->setText(title);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setAutoRaise(true);
@@ -74,9 +95,6 @@ void SettingsWindow::addTab(const QString& title, const QString& symbol, PageVie
     button->setMinimumWidth(72);
     button->setFont(UI::font(11));
     button->setAccessibleName(title);
-    // A flat tool button shows no focus in most styles; it is a Tab stop all the same.
-    button->setStyleSheet(QStringLiteral("QToolButton:focus { border: 2px solid palette(highlight); "
-                                         "border-radius: 5px; }"));
     connect(button, &QToolButton::clicked, this, [this, index] { selectTab(index); });
 
     auto* toolbarLayout = static_cast<QHBoxLayout*>(m_toolbar->layout());

@@ -76,12 +76,12 @@ private:
     {
         return withText<QAction>(WidgetFinder::row(page(), rowTitle)->findChild<QToolButton*>(u"actions"_s), title);
     }
-    // The colour dot stands before the row's text.
+    // The colour dot stands before the row's text; without a colour, a blank of its size.
     static bool hasDot(const QString& rowTitle)
     {
         auto* text = WidgetFinder::row(page(), rowTitle)->layout()->itemAt(0)->widget();
         const auto* image = text->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
-        return image && !image->pixmap().isNull();
+        return image && pixelsWhere(image->pixmap().toImage(), [](const QColor& c) { return c.alpha() > 0; }) > 0;
     }
 
     // The add-account form on its own, filled in and saved.
@@ -276,6 +276,8 @@ private Q_SLOTS:
         QTRY_VERIFY(label(page(), u"GitHub \u00B7 never opened"_s) && page() != empty);
         QVERIFY(label(page(), u"GitHub \u00B7 opened 5 min. ago"_s));
         QVERIFY(!hasDot("gone") && hasDot("opened"));
+        const auto textAt = [](const QString& title) { return label(page(), title)->mapTo(page(), QPoint()).x(); };
+        QCOMPARE(textAt(u"gone"_s), textAt(u"opened"_s));
         QVERIFY(action("gone", "None")->isChecked() && !action("gone", "Blue")->isCheckable());
         QVERIFY(action("opened", "Blue")->isChecked() && !action("opened", "Blue")->icon().isNull());
 
