@@ -18,6 +18,7 @@ constexpr int switcherWidth = 360;
 constexpr int switcherHeight = 420;
 
 constexpr int dotSize = 10;
+constexpr qsizetype longLabel = 40;
 constexpr int focusLossMs = 250;
 
 } // namespace
@@ -89,6 +90,9 @@ void AccountSwitcher::fill()
             }
             auto* item = new QListWidgetItem(AccountColor::dotOrSpace(account.color, dotSize), account.label, m_list);
             item->setData(accountRole, QVariant::fromValue(account.id));
+            // The list shortens what does not fit; the tooltip has it whole.
+            if (account.label.size() > longLabel)
+                item->setToolTip(account.label);
         }
     }
     moveSelection(0);

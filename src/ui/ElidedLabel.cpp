@@ -26,3 +26,9 @@ void ElidedLabel::paintEvent(QPaintEvent*)
     painter.setPen(palette().color(foregroundRole()));
     painter.drawText(contentsRect(), int(alignment()), shownText());
 }
+
+void ElidedLabel::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    setToolTip(shownText() == text() ? QString() : text());
+}

@@ -3,7 +3,7 @@
 #include <QLabel>
 
 // A one-line plain-text label that shortens its text (in the middle, or where
-// the mode says) when it lacks room.
+// the mode says) when it lacks room, and then shows it whole in its tooltip.
 class ElidedLabel : public QLabel {
     Q_OBJECT
 
@@ -15,6 +15,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     Qt::TextElideMode m_mode;

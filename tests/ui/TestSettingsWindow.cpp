@@ -500,7 +500,7 @@ private Q_SLOTS:
         const QString shown = labels.last()->shownText();
         QVERIFY(shown.size() < subtitle.size() && shown.startsWith("BEGIN") && shown.endsWith("END"));
         QVERIFY(labels.first()->shownText().startsWith("R&D <b>team</b> ") &&
-                labels.first()->shownText().endsWith(QChar(0x2026)));
+                labels.first()->shownText().endsWith(QChar(0x2026)) && labels.first()->toolTip() == title);
         QCOMPARE(labels.first()->textFormat(), Qt::PlainText);
         QVERIFY(field->width() > 0);
         QStringList picks;
