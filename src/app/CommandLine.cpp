@@ -13,16 +13,6 @@ QString describe(const Account& account)
            CommandLine::escaped(account.label);
 }
 
-QList<Account> menuOrder(const QList<Account>& accounts)
-{
-    QList<Account> ordered;
-    for (const MenuEntry& entry : StatusMenuContent::build(accounts)) {
-        if (entry.kind == MenuEntry::Kind::Account && entry.account)
-            ordered.append(*entry.account);
-    }
-    return ordered;
-}
-
 // Line and paragraph separators and the bidirectional controls: a terminal or
 // a script would take them for line ends, or show the text reordered.
 bool isInvisibleControl(QChar c)
@@ -84,6 +74,13 @@ std::optional<QString> snapshotFolder(const QStringList& arguments)
 
 QString escaped(const QString& text)
 {
+    const auto plain = [](QChar c) {
+        return (c.unicode() >= 0x20 && c.unicode() < 0x7f && c != QLatin1Char('\\')) ||
+               (c.unicode() >= 0xa0 && !isInvisibleControl(c) && c.category() != QChar::Other_Control);
+    };
+    // Nearly every label is plain: no copy for those.
+    if (std::all_of(text.cbegin(), text.cend(), plain))
+        return text;
     QString result;
     for (const QChar c : text) {
         if (isInvisibleControl(c))
@@ -138,8 +135,9 @@ QString helpText()
 QString listing(const QList<Account>& accounts)
 {
     QString text;
-    for (const Account& account : menuOrder(accounts))
-        text += describe(account) + QLatin1Char('\n');
+    text.reserve(accounts.size() * 64);
+    for (const Account* account : StatusMenuContent::inMenuOrder(accounts))
+        text += describe(*account) + QLatin1Char('\n');
     return text;
 }
 
@@ -157,18 +155,16 @@ Lookup find(const QList<Account>& accounts, const QString& key)
         return {labelled.first(), {}};
 
     QString error;
-    QList<Account> candidates = labelled;
-    if (labelled.isEmpty()) {
+    const QList<Account>& candidates = labelled.isEmpty() ? accounts : labelled;
+    if (labelled.isEmpty())
         error = QStringLiteral("No account has the id or label \"%1\".").arg(key);
-        candidates = menuOrder(accounts);
-    } else {
+    else
         error = QStringLiteral("%1 accounts are labelled \"%2\"; open one by its id.").arg(labelled.size()).arg(key);
-    }
     if (candidates.isEmpty())
         return {std::nullopt, error + QStringLiteral(" There are no accounts yet.")};
     error += QStringLiteral(" Candidates:");
-    for (const Account& account : candidates)
-        error += QStringLiteral("\n  ") + describe(account);
+    for (const Account* account : StatusMenuContent::inMenuOrder(candidates))
+        error += QStringLiteral("\n  ") + describe(*account);
     return {std::nullopt, error};
 }
 

@@ -138,6 +138,20 @@ QList<MenuEntry> build(const QList<Account>& accounts, std::optional<qsizetype> 
     return entries;
 }
 
+std::vector<const Account*> inMenuOrder(const QList<Account>& accounts)
+{
+    std::map<QString, std::vector<const Account*>> groups;
+    for (const Account& account : accounts)
+        groups[siteKey(account)].push_back(&account);
+    std::vector<const Account*> ordered;
+    ordered.reserve(accounts.size());
+    for (auto& [siteName, members] : groups) {
+        Store::sortInPlace(members);
+        ordered.insert(ordered.end(), members.cbegin(), members.cend());
+    }
+    return ordered;
+}
+
 qsizetype tailRows()
 {
     QList<MenuEntry> tail;

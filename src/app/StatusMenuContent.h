@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // What the status menu holds, item by item, before it becomes a QMenu.
 struct MenuEntry {
@@ -31,6 +32,9 @@ namespace StatusMenuContent {
 // accounts' part, only the most recently opened accounts that fit there with
 // their site headers, and a "More accounts…" item.
 QList<MenuEntry> build(const QList<Account>& accounts, std::optional<qsizetype> accountRows = std::nullopt);
+
+// The accounts in the order the menu shows them: by site, then as the store sorts them.
+std::vector<const Account*> inMenuOrder(const QList<Account>& accounts);
 
 // How many rows the fixed tail takes.
 qsizetype tailRows();

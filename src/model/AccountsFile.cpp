@@ -53,28 +53,28 @@ struct Problem {
     QString key;
 };
 
-QString requiredText(const QJsonObject& object, const QString& key, std::optional<Problem>& problem)
+QString requiredText(const QJsonObject& object, QLatin1StringView key, std::optional<Problem>& problem)
 {
     const QJsonValue value = object.value(key);
     if (!value.isString() && !problem)
-        problem = Problem{key};
+        problem = Problem{QString(key)};
     return value.toString();
 }
 
 // Missing or null is absent; a value of another type is an error.
-std::optional<QString> optionalText(const QJsonObject& object, const QString& key, std::optional<Problem>& problem)
+std::optional<QString> optionalText(const QJsonObject& object, QLatin1StringView key, std::optional<Problem>& problem)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     if (!value.isString() && !problem)
-        problem = Problem{key};
+        problem = Problem{QString(key)};
     return value.toString();
 }
 
 std::optional<double> optionalTime(const QJsonObject& object, std::optional<Problem>& problem)
 {
-    const QString key = QStringLiteral("lastOpened");
+    const QLatin1StringView key("lastOpened");
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<double> optionalTime(const QJsonObject& object, std::optional<Prob
     // beyond the dates the platform represents cannot be shown: refuse both.
     if (!value.isDouble() || !Account::isRepresentableReferenceSeconds(value.toDouble())) {
         if (!problem)
-            problem = Problem{key};
+            problem = Problem{QString(key)};
         return std::nullopt;
     }
     return value.toDouble();
@@ -95,15 +95,16 @@ std::optional<Account> fromJson(const QJsonValue& element, std::optional<Problem
         return std::nullopt;
     }
     const QJsonObject object = element.toObject();
-    const auto id = parseId(object.value(QStringLiteral("id")));
+    // Latin-1 keys: no string is made to look each one up.
+    const auto id = parseId(object.value(QLatin1StringView("id")));
     if (!id)
         problem = Problem{QStringLiteral("id")};
     Account account{id.value_or(QUuid()),
-                    requiredText(object, QStringLiteral("siteName"), problem),
-                    requiredText(object, QStringLiteral("url"), problem),
-                    requiredText(object, QStringLiteral("label"), problem),
-                    optionalText(object, QStringLiteral("browser"), problem),
-                    optionalText(object, QStringLiteral("color"), problem),
+                    requiredText(object, QLatin1StringView("siteName"), problem),
+                    requiredText(object, QLatin1StringView("url"), problem),
+                    requiredText(object, QLatin1StringView("label"), problem),
+                    optionalText(object, QLatin1StringView("browser"), problem),
+                    optionalText(object, QLatin1StringView("color"), problem),
                     optionalTime(object, problem)};
     if (problem)
         return std::nullopt;
@@ -149,6 +150,7 @@ std::optional<QList<Account>> decode(const QByteArray& bytes, QString* why)
     accounts.reserve(array.size());
     // Two records of one id would share a profile: which one the user meant is unknowable.
     QHash<QUuid, qsizetype> seen;
+    seen.reserve(array.size());
     for (qsizetype i = 0; i < array.size(); ++i) {
         std::optional<Problem> problem;
         auto account = fromJson(array.at(i), problem);

@@ -442,18 +442,45 @@ void Store::remove(const Account& account, bool deleteProfile)
     }
 }
 
-QList<Account> Store::sorted(QList<Account> accounts)
+void Store::sortInPlace(std::vector<const Account*>& accounts)
 {
-    QCollator collator;
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(accounts.begin(), accounts.end(), [&](const Account& a, const Account& b) {
+    // Opening a collator takes longer than sorting a group: one for the process.
+    static const QCollator collator = [] {
+        QCollator made;
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    // One collation key per label: comparing keys costs far less than collating
+    // the labels again at every comparison.
+    std::vector<std::pair<const Account*, QCollatorSortKey>> keyed;
+    keyed.reserve(accounts.size());
+    for (const Account* account : accounts)
+        keyed.emplace_back(account, collator.sortKey(account->label));
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+        const Account& a = *x.first;
+        const Account& b = *y.first;
         if (a.lastOpened && b.lastOpened && *a.lastOpened != *b.lastOpened)
             return *a.lastOpened > *b.lastOpened;
         if (a.lastOpened.has_value() != b.lastOpened.has_value())
             return a.lastOpened.has_value();
-        return collator.compare(a.label, b.label) < 0;
+        return x.second.compare(y.second) < 0;
     });
-    return accounts;
+    for (size_t i = 0; i < keyed.size(); ++i)
+        accounts[i] = keyed[i].first;
+}
+
+QList<Account> Store::sorted(QList<Account> accounts)
+{
+    std::vector<const Account*> order;
+    order.reserve(accounts.size());
+    for (const Account& account : std::as_const(accounts))
+        order.push_back(&account);
+    sortInPlace(order);
+    QList<Account> result;
+    result.reserve(accounts.size());
+    for (const Account* account : order)
+        result.append(*account);
+    return result;
 }
 
 // iCloud Drive ------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QFileSystemWatcher;
 class QTimer;
@@ -45,7 +46,9 @@ public:
     void update(const Account& account);
     void markOpened(const Account& account);
     void remove(const Account& account, bool deleteProfile);
+    // Most recently opened first, then never opened ones by label.
     static QList<Account> sorted(QList<Account> accounts);
+    static void sortInPlace(std::vector<const Account*>& accounts);
 
     // iCloud Drive.
     static QString cloudRoot();
