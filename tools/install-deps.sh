@@ -10,7 +10,7 @@ set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-svg-dev qt6-webengine-dev libgl-dev
        libxkbcommon-dev libxcb1-dev libxcb-keysyms1-dev)
-run=("${build[@]}" qt6-wayland chromium)
+run=("${build[@]}" qt6-wayland chromium xdg-utils)
 test=("${run[@]}" libbenchmark-dev
       xvfb xauth xdotool trayer x11-utils x11-xserver-utils x11-xkb-utils
       dbus-daemon dbus-bin xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin python3-gi gir1.2-dbusmenu-glib-0.4 gir1.2-gtk-3.0 sqlite3

@@ -4,7 +4,9 @@
 #include "AccountRemoval.h"
 #include "AccountSwitcher.h"
 #include "CommandLine.h"
+#include "DefaultBrowser.h"
 #include "HotKey.h"
+#include "LinkRules.h"
 #include "OpenRequest.h"
 #include "Settings.h"
 #include "SettingsWindowController.h"
@@ -85,6 +87,14 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
     m_statusItem->start(TrayArtwork::icon(), QStringLiteral(CORVALINK_APP_ID "-symbolic"));
     QTimer::singleShot(reachableCheckMs, this, &AppDelegate::checkReachable);
+    // A rule of a removed account goes with it; not while the list cannot be read.
+    connect(&Store::shared(), &Store::accountsChanged, this, [] {
+        if (Store::shared().readError().isEmpty())
+            LinkRules::shared().dropMissing(Store::shared().accounts());
+    });
+    // Started by the desktop to open a link.
+    if (const CommandLine::Request request = CommandLine::parse(arguments); request.mode == CommandLine::Mode::Link)
+        handleLink(request.link, [](const SingleInstance::Answer&) {});
     return true;
 }
 
@@ -138,6 +148,14 @@ void AppDelegate::showSwitcher()
         m_switcher->activateWindow();
         return;
     }
+    m_switcher = new AccountSwitcher(switcherGroups(), [this](const Account& account) { openAccount(account); });
+    m_switcher->show();
+    m_switcher->raise();
+    m_switcher->activateWindow();
+}
+
+QList<AccountSwitcher::Group> AppDelegate::switcherGroups()
+{
     QList<AccountSwitcher::Group> groups;
     for (const MenuEntry& entry : currentEntries()) {
         if (entry.kind == MenuEntry::Kind::Header)
@@ -145,10 +163,7 @@ void AppDelegate::showSwitcher()
         else if (entry.kind == MenuEntry::Kind::Account && entry.account && !groups.isEmpty())
             groups.last().accounts.append(*entry.account);
     }
-    m_switcher = new AccountSwitcher(groups, [this](const Account& account) { openAccount(account); });
-    m_switcher->show();
-    m_switcher->raise();
-    m_switcher->activateWindow();
+    return groups;
 }
 
 void AppDelegate::trigger(const MenuEntry& entry)
@@ -219,7 +234,11 @@ void AppDelegate::handleArguments(const QStringList& arguments, const SingleInst
 {
     const CommandLine::Request request = CommandLine::parse(arguments);
     if (request.mode == CommandLine::Mode::Open) {
-        OpenRequest::run(request.key, reply);
+        OpenRequest::run(request.key, request.link, reply);
+        return;
+    }
+    if (request.mode == CommandLine::Mode::Link) {
+        handleLink(request.link, reply);
         return;
     }
     const bool settings = arguments.contains(QStringLiteral("--settings"));
@@ -229,4 +248,65 @@ void AppDelegate::handleArguments(const QStringList& arguments, const SingleInst
     if (settings)
         SettingsWindowController::shared().show();
     reply({});
+}
+
+void AppDelegate::handleLink(const QString& text, const SingleInstance::Reply& reply)
+{
+    const auto link = CommandLine::acceptedLink(text);
+    Store& store = Store::shared();
+    store.reload();
+    if (!link || !store.readError().isEmpty()) {
+        reply({2, link ? QStringLiteral("the accounts file %1 could not be read: %2")
+                             .arg(store.activeFile(), store.readError())
+                       : QStringLiteral("refused the link: only http and https addresses with a host open")});
+        return;
+    }
+    LinkRules& rules = LinkRules::shared();
+    rules.reload();
+    if (const auto id = rules.accountFor(link->host(), store.accounts())) {
+        OpenRequest::open(*Account::find(store.accounts(), *id), link, reply);
+        return;
+    }
+    chooseAccountFor(*link, reply);
+}
+
+// The switcher, with the accounts of the link's own site first.
+void AppDelegate::chooseAccountFor(const QUrl& link, const SingleInstance::Reply& reply)
+{
+    if (m_switcher && !m_choosingLink)
+        m_switcher->close();
+    if (!m_switcher) {
+        QList<AccountSwitcher::Group> groups = switcherGroups();
+        const QString domain = LinkRules::registrableDomain(link.host());
+        std::stable_partition(groups.begin(), groups.end(), [&](const AccountSwitcher::Group& group) {
+            return std::any_of(group.accounts.cbegin(), group.accounts.cend(), [&](const Account& account) {
+                return LinkRules::registrableDomain(QUrl(account.url).host()) == domain;
+            });
+        });
+        m_switcher = new AccountSwitcher(groups, [](const Account&) {});
+        connect(m_switcher, &QObject::destroyed, this, [this] { m_choosingLink = false; });
+        // Where the pointer is, on X11: the link came from what the user was looking at.
+        if (menusPopUpAtCursor())
+            m_switcher->move(QCursor::pos() - QPoint(m_switcher->width() / 2, 20));
+    }
+    m_choosingLink = true;
+    m_switcher->chooseFor(
+        link, DefaultBrowser::plainBrowserName(),
+        [link, reply](const std::optional<Account>& account, bool always) {
+            if (!account) {
+                reply(DefaultBrowser::openWithoutAccount(link)
+                          ? SingleInstance::Answer{}
+                          : SingleInstance::Answer{1, QStringLiteral("The browser could not be started.")});
+                return;
+            }
+            if (always)
+                LinkRules::shared().add(link.host(), account->id);
+            OpenRequest::open(*account, link, reply);
+        },
+        [reply] {
+            reply({1, QStringLiteral("No account was chosen for the link.")});
+        });
+    m_switcher->show();
+    m_switcher->raise();
+    m_switcher->activateWindow();
 }

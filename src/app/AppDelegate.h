@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Account.h"
+#include "AccountSwitcher.h"
 #include "SingleInstance.h"
 
 #include <QMenu>
@@ -8,7 +9,6 @@
 #include <QPointer>
 #include <QStringList>
 
-class AccountSwitcher;
 class StatusItem;
 class StatusMenu;
 struct MenuEntry;
@@ -42,6 +42,8 @@ public:
 
     // Arguments a later start handed over, and how to answer it.
     void handleArguments(const QStringList& arguments, const SingleInstance::Reply& reply);
+    // A link handed by the desktop: to the account a rule names, or the user's choice.
+    void handleLink(const QString& link, const SingleInstance::Reply& reply);
 
     QMenu* menu() const { return m_menu; }
 
@@ -49,11 +51,14 @@ private:
     void trigger(const MenuEntry& entry);
     QList<MenuEntry> hostMenuEntries();
     void showSwitcher();
+    QList<AccountSwitcher::Group> switcherGroups();
     void checkReachable();
+    void chooseAccountFor(const QUrl& link, const SingleInstance::Reply& reply);
 
     StatusItem* m_statusItem = nullptr;
     QPointer<QMenu> m_menu;
     StatusMenu* m_statusMenu = nullptr;
     QPointer<AccountSwitcher> m_switcher;
     bool m_followingStore = false;
+    bool m_choosingLink = false;
 };

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "BrowserLauncher.h"
 #include "StatusMenuContent.h"
 
 #include <QRegularExpression>
@@ -41,15 +42,18 @@ Request parse(const QStringList& arguments)
         const QString& argument = arguments.at(i);
         const QString name = QString(argument).remove(QRegularExpression(QStringLiteral("^--?")));
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h"))
-            return {Mode::Help, {}};
+            return {Mode::Help, {}, {}};
         if (argument == QLatin1String("--version"))
-            return {Mode::Version, {}};
+            return {Mode::Version, {}, {}};
         if (argument == QLatin1String("--list"))
-            return {Mode::List, {}};
+            return {Mode::List, {}, {}};
         if (argument == QLatin1String("--menu"))
-            return {Mode::Menu, {}};
-        if (argument == QLatin1String("--open"))
-            return i + 1 < arguments.size() ? Request{Mode::Open, arguments.at(i + 1)} : Request{Mode::Usage, {}};
+            return {Mode::Menu, {}, {}};
+        if (argument == QLatin1String("--open")) {
+            if (i + 1 >= arguments.size())
+                return {Mode::Usage, {}, {}};
+            return {Mode::Open, arguments.at(i + 1), arguments.value(i + 2)};
+        }
         if (argument == QLatin1String("--settings"))
             continue;
         if (argument == QLatin1String("--snapshot") ||
@@ -59,9 +63,21 @@ Request parse(const QStringList& arguments)
         }
         // A mistyped option must not start the tray app as if nothing was asked.
         if (argument.startsWith(QLatin1Char('-')) && !qtFlags.contains(name))
-            return {Mode::Usage, argument};
+            return {Mode::Usage, argument, {}};
+        if (!argument.startsWith(QLatin1Char('-')))
+            return {Mode::Link, {}, argument};
     }
     return {};
+}
+
+std::optional<QUrl> acceptedLink(const QString& text)
+{
+    // Longer than any address a site hands out; past it, a link is more likely an attack.
+    constexpr qsizetype longest = 32768;
+    const bool spaced = std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); });
+    if (text.isEmpty() || text.size() > longest || spaced || !BrowserLauncher::isWebAddress(text))
+        return std::nullopt;
+    return QUrl(text, QUrl::StrictMode);
 }
 
 std::optional<QString> snapshotFolder(const QStringList& arguments)
@@ -124,6 +140,8 @@ QString helpText()
                           "                  characters as \\xHH, line separators and direction\n"
                           "                  marks as \\uHHHH\n"
                           "  --open KEY      open the account whose id or label is KEY\n"
+                          "  --open KEY URL  open URL (http or https) in that account instead of its login page\n"
+                          "  URL             open the link in the account a rule names, or ask which\n"
                           "  --menu          open the account menu of the running Corvalink; bind a key\n"
                           "                  to this in the desktop's keyboard settings\n"
                           "  --settings      open the settings window\n"

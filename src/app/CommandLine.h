@@ -5,19 +5,27 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
-// The small command line for launchers and scripts: --list, --open KEY, --menu,
-// --help, --version. Everything else starts the tray app as usual.
+// The small command line for launchers and scripts: --list, --open KEY [URL],
+// --menu, --help, --version, and a link (URL) handed by the desktop. Everything
+// else starts the tray app as usual.
 namespace CommandLine {
 
-enum class Mode { Tray, List, Open, Menu, Help, Version, Usage };
+enum class Mode { Tray, List, Open, Link, Menu, Help, Version, Usage };
 
 struct Request {
     Mode mode = Mode::Tray;
     QString key;
+    // The link to open instead of the login URL, as given.
+    QString link;
 };
+
+// A link as given on the command line, when it may be opened: an http or https
+// address with a host, no white space or control character, not too long.
+std::optional<QUrl> acceptedLink(const QString& text);
 
 // An option that is not ours nor Qt's gives Mode::Usage, with the option as key.
 Request parse(const QStringList& arguments);

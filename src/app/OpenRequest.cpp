@@ -7,7 +7,7 @@
 
 namespace OpenRequest {
 
-void run(const QString& key, const std::function<void(const SingleInstance::Answer&)>& done)
+void run(const QString& key, const QString& link, const Done& done)
 {
     Store& store = Store::shared();
     store.reload();
@@ -22,14 +22,25 @@ void run(const QString& key, const std::function<void(const SingleInstance::Answ
         done({2, lookup.error});
         return;
     }
+    const auto accepted = CommandLine::acceptedLink(link);
+    if (!link.isEmpty() && !accepted) {
+        done({2, QStringLiteral("refused the link: only http and https addresses with a host open")});
+        return;
+    }
+    open(*lookup.account, accepted, done);
+}
+
+void open(const Account& account, const std::optional<QUrl>& link, const Done& done)
+{
     QString refusal;
-    const AccountOpener::Outcome outcome = AccountOpener::open(*lookup.account, &refusal);
+    const AccountOpener::Outcome outcome =
+        link ? AccountOpener::openLink(account, *link, &refusal) : AccountOpener::open(account, &refusal);
     if (outcome != AccountOpener::Outcome::WebWindow) {
         done(outcome == AccountOpener::Outcome::Browser ? SingleInstance::Answer{}
                                                         : SingleInstance::Answer{2, refusal});
         return;
     }
-    WebFallbackWindow* window = WebFallbackWindow::open().value(lookup.account->id);
+    WebFallbackWindow* window = WebFallbackWindow::open().value(account.id);
     if (!window) {
         done({1, QStringLiteral("The account could not be opened.")});
         return;

@@ -61,13 +61,15 @@ int runWithoutDisplay(const CommandLine::Request& request)
 // One process writes the accounts file and one window shows an account: the
 // running instance's. Without one, this run opens the account itself and, for a
 // web window, lives as long as the window.
-int openFromCommandLine(QCoreApplication& app, const QString& key)
+int openFromCommandLine(QCoreApplication& app, const CommandLine::Request& request)
 {
-    if (const auto answer =
-            SingleInstance::handOver({QCoreApplication::applicationFilePath(), QStringLiteral("--open"), key}))
+    QStringList handed{QCoreApplication::applicationFilePath(), QStringLiteral("--open"), request.key};
+    if (!request.link.isEmpty())
+        handed << request.link;
+    if (const auto answer = SingleInstance::handOver(handed))
         return report(*answer);
     std::optional<SingleInstance::Answer> result;
-    OpenRequest::run(key, [&](const SingleInstance::Answer& answer) {
+    OpenRequest::run(request.key, request.link, [&](const SingleInstance::Answer& answer) {
         result = answer;
         QCoreApplication::exit(answer.status);
     });
@@ -95,12 +97,22 @@ int main(int argc, char** argv)
             return report(*answer);
         return report({1, QStringLiteral("Corvalink is not running; start it first.")});
     }
+    // A link is hostile input: refused before anything else sees it.
+    const bool hasLink = request.mode == CommandLine::Mode::Link || !request.link.isEmpty();
+    if (hasLink && !CommandLine::acceptedLink(request.link))
+        return report({2, QStringLiteral("refused the link: only http and https addresses with a host open")});
     // Opening needs no display of its own: a browser or a web window helper shows the account.
     if (request.mode == CommandLine::Mode::Open) {
         QCoreApplication core(argc, argv);
-        return openFromCommandLine(core, request.key);
+        return openFromCommandLine(core, request);
     }
-    if (request.mode != CommandLine::Mode::Tray) {
+    // A link goes to the running Corvalink; without one, this run becomes it.
+    if (request.mode == CommandLine::Mode::Link) {
+        QCoreApplication core(argc, argv);
+        if (const auto answer = SingleInstance::handOver(arguments))
+            return report(*answer);
+    }
+    if (request.mode != CommandLine::Mode::Tray && request.mode != CommandLine::Mode::Link) {
         QCoreApplication core(argc, argv);
         return runWithoutDisplay(request);
     }

@@ -7,7 +7,9 @@
 
 namespace AccountOpener {
 
-Outcome open(const Account& account, QString* why)
+namespace {
+
+Outcome openWith(const Account& account, const std::optional<QUrl>& link, QString* why)
 {
     // The user may have edited the preferences file by hand since the last opening.
     Settings::reread();
@@ -20,8 +22,26 @@ Outcome open(const Account& account, QString* why)
     Store::shared().markOpened(account);
     if (BrowserLauncher::open(account))
         return Outcome::Browser;
-    WebFallbackWindow::show(account);
+    if (link)
+        WebFallbackWindow::showLink(account, *link);
+    else
+        WebFallbackWindow::show(account);
     return Outcome::WebWindow;
+}
+
+} // namespace
+
+Outcome open(const Account& account, QString* why)
+{
+    return openWith(account, std::nullopt, why);
+}
+
+Outcome openLink(const Account& account, const QUrl& link, QString* why)
+{
+    // The browser gets the account's usual arguments with the link in the URL's place.
+    Account withLink = account;
+    withLink.url = link.toString(QUrl::FullyEncoded);
+    return openWith(withLink, link, why);
 }
 
 } // namespace AccountOpener

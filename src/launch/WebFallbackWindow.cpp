@@ -185,6 +185,25 @@ void WebFallbackWindow::raise()
         m_process->write("raise\n");
 }
 
+void WebFallbackWindow::load(const QUrl& link)
+{
+    // Fully encoded, the link holds no space or line break to end the command early.
+    if (!m_closing)
+        m_process->write("open " + link.toEncoded(QUrl::FullyEncoded) + '\n');
+}
+
+void WebFallbackWindow::showLink(const Account& account, const QUrl& link)
+{
+    if (WebFallbackWindow* window = windows().value(account.id)) {
+        window->load(link);
+        window->raise();
+        return;
+    }
+    Account withLink = account;
+    withLink.url = link.toString(QUrl::FullyEncoded);
+    show(withLink);
+}
+
 void WebFallbackWindow::close()
 {
     if (m_closing || m_process->state() == QProcess::NotRunning)

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QUrl>
 #include <QUuid>
 
 #include <functional>
@@ -26,6 +27,8 @@ public:
     // another Corvalink process (a "corvalink --open" run) started it; then
     // open() has no entry for it.
     static void show(const Account& account);
+    // The same, with a link: a window already open loads it.
+    static void showLink(const Account& account, const QUrl& link);
 
     // The windows open now, by account id. An entry exists exactly while its
     // helper runs or is starting.
@@ -51,6 +54,7 @@ public:
     bool isShown() const { return m_started; }
 
     void raise();
+    void load(const QUrl& link);
     // Asks the window to close; its helper is stopped if it has not ended a few seconds later.
     void close();
 

@@ -85,4 +85,16 @@ void removeLeftovers(const QString& path)
     }
 }
 
+bool keepUnreadableCopy(const QString& path)
+{
+    const QString copy = path + QStringLiteral(".unreadable-") +
+                         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    if (!QFile::copy(path, copy)) {
+        qWarning("Corvalink: %s cannot be read and cannot be copied aside; it is left as it is", qPrintable(path));
+        return false;
+    }
+    qWarning("Corvalink: %s could not be read; kept a copy as %s", qPrintable(path), qPrintable(copy));
+    return true;
+}
+
 } // namespace SafeWrite

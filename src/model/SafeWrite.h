@@ -16,6 +16,10 @@ QString resolveLinks(const QString& path);
 // link is written through: the file it leads to is replaced.
 bool write(const QString& path, const QByteArray& bytes, QString* error);
 
+// Copies a file that could not be read aside, as PATH.unreadable-<UTC time>,
+// before anything replaces it; false (and said in the log) when it cannot be.
+bool keepUnreadableCopy(const QString& path);
+
 // Removes the temporary files of saves to `path` that were cut short (the
 // process killed, the machine off): ours, and unchanged for a minute.
 void removeLeftovers(const QString& path);

@@ -84,6 +84,16 @@ std::optional<QString> defaultBrowser()
     return value.toString();
 }
 
+QString previousWebBrowser()
+{
+    return d().value(previousWebBrowserKey).toString();
+}
+
+void setPreviousWebBrowser(const QString& desktopId)
+{
+    d().setValue(previousWebBrowserKey, desktopId);
+}
+
 void setDefaultBrowser(const std::optional<QString>& name)
 {
     if (name)

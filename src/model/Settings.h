@@ -5,7 +5,7 @@
 
 #include <optional>
 
-// The user's preferences: five typed values in ~/.config/Corvalink/Corvalink.conf.
+// The user's preferences: typed values in ~/.config/Corvalink/Corvalink.conf.
 namespace Settings {
 
 inline const QString hotkeyEnabledKey = QStringLiteral("hotkeyEnabled");
@@ -13,6 +13,8 @@ inline const QString iCloudSyncKey = QStringLiteral("iCloudSync");
 inline const QString defaultBrowserKey = QStringLiteral("defaultBrowser");
 inline const QString incognitoKey = QStringLiteral("incognito");
 inline const QString extraArgsKey = QStringLiteral("extraArgs");
+// The desktop's default web browser before Corvalink took links over (a desktop entry id).
+inline const QString previousWebBrowserKey = QStringLiteral("previousWebBrowser");
 
 QSettings& d();
 
@@ -34,6 +36,9 @@ void setIncognito(bool enabled);
 // The text the user wrote, commas and semicolons included.
 QString extraArgs();
 void setExtraArgs(const QString& text);
+
+QString previousWebBrowser();
+void setPreviousWebBrowser(const QString& desktopId);
 
 // Takes in what was written to the file since it was last read (an edit by
 // hand while the app runs); done before every opening.

@@ -298,17 +298,6 @@ void Store::announceLater()
     QMetaObject::invokeMethod(this, &Store::accountsChanged, Qt::QueuedConnection);
 }
 
-bool Store::keepUnreadableCopy(const QString& path)
-{
-    const QString copy = path + QStringLiteral(".unreadable-") + timeStamp();
-    if (!QFile::copy(path, copy)) {
-        qWarning("Corvalink: %s cannot be read and cannot be copied aside; it is left as it is", qPrintable(path));
-        return false;
-    }
-    qWarning("Corvalink: %s could not be read; kept a copy as %s", qPrintable(path), qPrintable(copy));
-    return true;
-}
-
 // A link that leads nowhere (say, to a disk that is not mounted) cannot take
 // the list: it is kept aside under another name, and the list gets a file of its own.
 bool Store::moveDanglingLinkAside(const QString& path)
@@ -356,7 +345,7 @@ bool Store::write(const QString& path, const FileRead& current, const QList<Acco
     const bool foreign = current.state == FileRead::State::Unreadable ||
                          (current.state == FileRead::State::Present && current.bytes != m_known.value(path) &&
                           !AccountsFile::decode(current.bytes));
-    if (foreign && !keepUnreadableCopy(path))
+    if (foreign && !SafeWrite::keepUnreadableCopy(path))
         return false;
     const QByteArray bytes = AccountsFile::encode(list);
     QString error;

@@ -92,7 +92,6 @@ private:
     bool write(const QString& path, const FileRead& current, const QList<Account>& list,
                Emptying emptying = Emptying::Refused);
     static bool moveDanglingLinkAside(const QString& path);
-    bool keepUnreadableCopy(const QString& path);
     void remember(const QString& path, const QByteArray& bytes, const QList<Account>& list);
     QString localFile() const;
     QString basesFile() const;

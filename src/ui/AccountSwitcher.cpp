@@ -2,9 +2,11 @@
 
 #include "AccountColor.h"
 
+#include <QCheckBox>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScreen>
@@ -14,6 +16,8 @@
 namespace {
 
 constexpr int accountRole = Qt::UserRole;
+// The entry that opens a link in a browser without an account.
+constexpr int plainRole = Qt::UserRole + 1;
 constexpr int switcherWidth = 360;
 constexpr int switcherHeight = 420;
 
@@ -95,6 +99,10 @@ void AccountSwitcher::fill()
                 item->setToolTip(account.label);
         }
     }
+    if (!m_plainBrowser.isEmpty()) {
+        auto* plain = new QListWidgetItem(QStringLiteral("Open in %1 without an account").arg(m_plainBrowser), m_list);
+        plain->setData(plainRole, true);
+    }
     moveSelection(0);
 }
 
@@ -129,10 +137,55 @@ void AccountSwitcher::openItem(QListWidgetItem* item)
 {
     if (!item || !(item->flags() & Qt::ItemIsSelectable))
         return;
-    if (const auto account = accountOf(item)) {
+    const auto account = accountOf(item);
+    if (m_choose && (account || item->data(plainRole).toBool())) {
+        // Taken before closing, so that closing does not count as dropping the link.
+        const LinkChoice choose = std::exchange(m_choose, {});
+        m_dropped = {};
+        const bool always = account && m_always->isChecked();
+        close();
+        choose(account, always);
+    } else if (account) {
         close();
         m_open(*account);
     }
+}
+
+void AccountSwitcher::chooseFor(const QUrl& link, const QString& plainBrowser, LinkChoice choose,
+                                std::function<void()> dropped)
+{
+    if (const auto previous = std::exchange(m_dropped, std::move(dropped)))
+        previous();
+    m_choose = std::move(choose);
+    m_plainBrowser = plainBrowser;
+    if (!m_link) {
+        m_link = new QLabel(this);
+        m_link->setTextFormat(Qt::RichText);
+        m_always = new QCheckBox(this);
+        auto* column = static_cast<QVBoxLayout*>(layout());
+        column->insertWidget(0, m_link);
+        column->addWidget(m_always);
+    }
+    // The host in bold, the rest of the link shortened to the room left; all of it as text, never markup.
+    const QString host = link.host();
+    const QString rest = link.toDisplayString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    const QFontMetrics metrics(m_link->font());
+    const int room = switcherWidth - 30 - metrics.horizontalAdvance(host) * 6 / 5;
+    m_link->setText(QStringLiteral("<b>%1</b>%2")
+                        .arg(host.toHtmlEscaped(), metrics.elidedText(rest, Qt::ElideMiddle, room).toHtmlEscaped()));
+    m_link->setToolTip(link.toDisplayString());
+    m_always->setText(QStringLiteral("Always open %1 in this account").arg(host));
+    m_always->setChecked(false);
+    fill();
+    m_search->setFocus();
+}
+
+void AccountSwitcher::closeEvent(QCloseEvent* event)
+{
+    if (const auto dropped = std::exchange(m_dropped, {}))
+        dropped();
+    m_choose = {};
+    QWidget::closeEvent(event);
 }
 
 std::optional<Account> AccountSwitcher::accountOf(const QListWidgetItem* item) const

@@ -3,10 +3,13 @@
 #include "Account.h"
 
 #include <QList>
+#include <QUrl>
 #include <QWidget>
 
 #include <functional>
 
+class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
@@ -29,6 +32,15 @@ public:
     AccountSwitcher(QList<Group> groups, Opener open);
     AccountSwitcher() = delete;
 
+    // The switcher as the chooser of a link: the link at the top, an entry that
+    // opens it in `plainBrowser` without an account (none when empty), and a box
+    // that makes the choice a rule for the link's host. `choose` gets the account
+    // (none for the plain browser) and whether to remember it; closing without a
+    // choice, or another link taking this one's place, calls `dropped`.
+    using LinkChoice = std::function<void(const std::optional<Account>&, bool always)>;
+    void chooseFor(const QUrl& link, const QString& plainBrowser, LinkChoice choose, std::function<void()> dropped);
+    QCheckBox* alwaysBox() const { return m_always; }
+
     void setFilter(const QString& text);
     // The accounts shown now, in order.
     QList<Account> shownAccounts() const;
@@ -40,6 +52,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void fill();
@@ -49,7 +62,12 @@ private:
 
     QList<Group> m_groups;
     Opener m_open;
+    QLabel* m_link = nullptr;
     QLineEdit* m_search;
     QListWidget* m_list;
+    QCheckBox* m_always = nullptr;
+    QString m_plainBrowser;
+    LinkChoice m_choose;
+    std::function<void()> m_dropped;
     bool m_wasActive = false;
 };

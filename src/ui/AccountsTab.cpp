@@ -6,6 +6,7 @@
 #include "AddAccountForm.h"
 #include "Alert.h"
 #include "BrowserLauncher.h"
+#include "LinkRules.h"
 #include "RelativeDate.h"
 #include "SelectView.h"
 #include "Store.h"
@@ -117,6 +118,18 @@ QToolButton* AccountsTab::actionButton(const Account& account)
         item->setChecked(current);
         QObject::connect(item, &QAction::triggered, [this, id, name] { changeColor(id, name); });
     }
+    // The hosts whose links open in this account, read when the menu opens.
+    QMenu* links = menu->addMenu(QStringLiteral("Link rules"));
+    QObject::connect(menu, &QMenu::aboutToShow, links, [links, id] {
+        links->clear();
+        LinkRules::shared().reload();
+        const QStringList hosts = LinkRules::shared().hostsOf(id);
+        links->menuAction()->setEnabled(!hosts.isEmpty());
+        for (const QString& host : hosts) {
+            QObject::connect(links->addAction(QStringLiteral("Remove \u201C%1\u201D").arg(host)), &QAction::triggered,
+                             [host] { LinkRules::shared().remove(host); });
+        }
+    });
     QObject::connect(menu->addAction(QStringLiteral("Remove\u2026")), &QAction::triggered,
                      [this, id] { removeAccount(id); });
     button->setMenu(menu);

@@ -1,6 +1,7 @@
 #include "GeneralTab.h"
 
 #include "BrowserLauncher.h"
+#include "DefaultBrowser.h"
 #include "ElidedLabel.h"
 #include "Feedback.h"
 #include "HotKey.h"
@@ -103,7 +104,29 @@ QWidget* GeneralTab::systemSection()
     auto* subtitle = shortcutRow->findChildren<ElidedLabel*>().value(1);
     QObject::connect(&shortcut, &HotKey::changed, subtitle, [subtitle, line] { subtitle->setText(line()); });
     return UI::section(QStringLiteral("System"),
-                       {shortcutRow, UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+                       {shortcutRow, linksRow(), UI::row(QStringLiteral("Open at login"), std::nullopt, {}, {login})});
+}
+
+// Shows what the desktop holds, also when another program took the links since.
+QWidget* GeneralTab::linksRow()
+{
+    auto* links = new SwitchButton(DefaultBrowser::current() == DefaultBrowser::corvalinkEntry());
+    QWidget* row = UI::row(QStringLiteral("Open links in Corvalink"), linksSubtitle(QString()), {}, {links});
+    auto* subtitle = row->findChildren<ElidedLabel*>().value(1);
+    QObject::connect(links, &SwitchButton::clicked, [links, subtitle](bool on) {
+        QString why;
+        if (!(on ? DefaultBrowser::takeLinks(&why) : DefaultBrowser::giveLinksBack(&why)))
+            Feedback::beep();
+        links->setChecked(DefaultBrowser::current() == DefaultBrowser::corvalinkEntry());
+        subtitle->setText(linksSubtitle(why));
+    });
+    return row;
+}
+
+QString GeneralTab::linksSubtitle(const QString& problem)
+{
+    return problem.isEmpty() ? QStringLiteral("Links from other apps open in the account you choose")
+                             : QStringLiteral("Could not switch: ") + problem;
 }
 
 void GeneralTab::browserChosen(const QString& choice)

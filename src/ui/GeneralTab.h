@@ -9,7 +9,7 @@ class QWidget;
 class SwitchButton;
 
 // The General tab: default browser, incognito, extra browser flags, the data
-// folder, iCloud Drive sync, the shortcut and start at login. It holds no state:
+// folder, iCloud Drive sync, the shortcut, links and start at login. It holds no state:
 // every build reads the preferences and the system afresh.
 class GeneralTab {
 public:
@@ -31,6 +31,8 @@ private:
     QWidget* advancedSection();
     QWidget* syncSection();
     QWidget* systemSection();
+    static QWidget* linksRow();
+    static QString linksSubtitle(const QString& problem);
 
     const QString m_autoTitle;
     const std::function<void()> m_accountsMayHaveChanged;

@@ -1,6 +1,6 @@
 // corvalink-web: shows one account's in-app web window. The tray app starts one
 // per open window, so that it never carries the web engine itself. Commands, one
-// per line, on standard input and on the control socket: "raise" and "close";
+// per line, on standard input and on the control socket: "raise", "open URL" and "close";
 // the end of the input closes the window as well. It prints "shown" once the
 // window is on screen.
 #include "WebWindow.h"
@@ -21,9 +21,18 @@ namespace {
 
 void handleCommands(const QByteArray& commands, WebWindow* window)
 {
-    if (commands.contains("close"))
+    if (commands.contains("close")) {
         window->close();
-    else if (commands.contains("raise"))
+        return;
+    }
+    // "open URL": a link handed to this account while its window is open.
+    for (const QByteArray& line : commands.split('\n')) {
+        const QUrl link =
+            line.startsWith("open ") ? QUrl::fromEncoded(line.mid(5).trimmed(), QUrl::StrictMode) : QUrl();
+        if (link.isValid() && (link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https")))
+            window->load(link);
+    }
+    if (commands.contains("raise") || commands.contains("open "))
         window->bringToFront();
 }
 
