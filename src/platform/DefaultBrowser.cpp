@@ -1,9 +1,14 @@
 #include "DefaultBrowser.h"
 
 #include "KeyFile.h"
+#include "LoginItem.h"
+#include "SafeWrite.h"
 #include "Settings.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace {
@@ -34,6 +39,24 @@ QString entryFile(const QString& id)
                         : QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id, QStandardPaths::LocateFile);
 }
 
+// A build that was never installed has no desktop entry for the desktop to
+// start: one in the user's applications folder starts this executable.
+bool ensureOwnEntry(QString* why)
+{
+    if (!entryFile(DefaultBrowser::corvalinkEntry()).isEmpty())
+        return true;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    // Bare when it can be: xdg-settings looks the first word up as it stands, quotes and all.
+    const QString executable = QCoreApplication::applicationFilePath();
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+-]+$"));
+    const QString exec = plain.match(executable).hasMatch() ? executable : LoginItem::quotedExec(executable);
+    const QByteArray entry =
+        "[Desktop Entry]\nType=Application\nName=Corvalink\nNoDisplay=true\nExec=" + exec.toUtf8() +
+        " %u\nMimeType=text/html;x-scheme-handler/http;x-scheme-handler/https;"
+        "x-scheme-handler/about;x-scheme-handler/unknown;\n";
+    return QDir().mkpath(folder) && SafeWrite::write(folder + u'/' + DefaultBrowser::corvalinkEntry(), entry, why);
+}
+
 QString plainBrowserEntry()
 {
     const QString now = DefaultBrowser::current();
@@ -59,7 +82,8 @@ bool takeLinks(QString* why)
     const QString before = current();
     if (before == corvalinkEntry())
         return true;
-    if (!xdgSettings({QStringLiteral("set"), QStringLiteral("default-web-browser"), corvalinkEntry()}, why))
+    if (!ensureOwnEntry(why) ||
+        !xdgSettings({QStringLiteral("set"), QStringLiteral("default-web-browser"), corvalinkEntry()}, why))
         return false;
     Settings::setPreviousWebBrowser(before);
     return true;

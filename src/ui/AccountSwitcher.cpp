@@ -162,6 +162,8 @@ void AccountSwitcher::chooseFor(const QUrl& link, const QString& plainBrowser, L
         m_link = new QLabel(this);
         m_link->setTextFormat(Qt::RichText);
         m_always = new QCheckBox(this);
+        // Alt+A ticks it; the search field keeps the keyboard for typing and Return.
+        m_always->setFocusPolicy(Qt::NoFocus);
         auto* column = static_cast<QVBoxLayout*>(layout());
         column->insertWidget(0, m_link);
         column->addWidget(m_always);
@@ -174,7 +176,7 @@ void AccountSwitcher::chooseFor(const QUrl& link, const QString& plainBrowser, L
     m_link->setText(QStringLiteral("<b>%1</b>%2")
                         .arg(host.toHtmlEscaped(), metrics.elidedText(rest, Qt::ElideMiddle, room).toHtmlEscaped()));
     m_link->setToolTip(link.toDisplayString());
-    m_always->setText(QStringLiteral("Always open %1 in this account").arg(host));
+    m_always->setText(QStringLiteral("&Always open %1 in this account").arg(host));
     m_always->setChecked(false);
     fill();
     m_search->setFocus();

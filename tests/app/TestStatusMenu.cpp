@@ -5,6 +5,7 @@
 #include "Contrast.h"
 #include "HotKey.h"
 #include "LoginItem.h"
+#include "Paths.h"
 #include "Settings.h"
 #include "SingleInstance.h"
 #include "StatusMenu.h"
@@ -14,6 +15,7 @@
 #include "TrayArtwork.h"
 #include "WidgetFinder.h"
 
+#include <QCheckBox>
 #include <QLocalSocket>
 #include <QPainter>
 
@@ -231,6 +233,52 @@ private Q_SLOTS:
         QCOMPARE(TestEnvironment::recordedArguments(bin + u"/chromium"_s).last(), perso.url);
         QTRY_VERIFY(!delegate.switcher());
     }
+    // A link without a rule opens the chooser: the link's own site first, typing
+    // filters, a second link takes the first one's place, Escape drops it, the
+    // box makes a rule that opens the next link at once, and the previous browser
+    // opens it without an account.
+    void theLinkChooser()
+    {
+        const QString bin = TestEnvironment::makeFakeBrowsers({"chromium", "plain"});
+        qputenv("PATH", (bin + u":/usr/bin:/bin"_s).toUtf8());
+        TestEnvironment::writeFile(
+            qEnvironmentVariable("XDG_DATA_HOME") + u"/applications/plain.desktop"_s,
+            "[Desktop Entry]\nType=Application\nName=Plain\nExec=plain --new %u\nMimeType=text/html;"
+            "x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/about;"
+            "x-scheme-handler/unknown;\n");
+        QVERIFY(QProcess::execute(u"xdg-settings"_s, {"set", "default-web-browser", "plain.desktop"}) == 0);
+        Account perso = account("GitHub", "perso"), work = account("GitHub", "work");
+        perso.url = work.url = u"https://github.com/login"_s;
+        writeAccounts({account("Claude", "x"), work, perso});
+        AppDelegate delegate;
+        QVERIFY(delegate.applicationDidFinishLaunching({u"corvalink"_s}));
+        QList<int> answers;
+        const auto reply = [&](const SingleInstance::Answer& answer) { answers << answer.status; };
+        delegate.handleLink(u"https://gist.github.com/a"_s, reply);
+        AccountSwitcher* chooser = delegate.switcher();
+        QVERIFY(chooser && chooser->isVisible());
+        QCOMPARE(labels(chooser->shownAccounts()), (QStringList{"perso", "work", "x"}));
+        QTest::keyClicks(chooser->searchField(), u"wor"_s);
+        QCOMPARE(labels(chooser->shownAccounts()), QStringList{"work"});
+        delegate.handleLink(u"https://github.com/pulls"_s, reply);
+        QVERIFY(answers == QList<int>{1} && delegate.switcher() == chooser);
+        chooser->alwaysBox()->setChecked(true);
+        QTest::keyClick(chooser->searchField(), Qt::Key_Return);
+        QCOMPARE(TestEnvironment::recordedArguments(bin + u"/chromium"_s).last(), u"https://github.com/pulls"_s);
+        QTRY_VERIFY(answers == (QList<int>{1, 0}) && !delegate.switcher());
+        delegate.handleLink(u"https://github.com/issues"_s, reply); // the rule: no chooser
+        QVERIFY(!delegate.switcher() && answers.last() == 0);
+        QCOMPARE(TestEnvironment::recordedArguments(bin + u"/chromium"_s).mid(0, 1),
+                 QStringList{"--user-data-dir=" + Paths::profileFolder(work.id)});
+        delegate.handleLink(u"https://example.org/"_s, reply);
+        QTest::keyClick(delegate.switcher()->searchField(), Qt::Key_Escape);
+        QTRY_VERIFY(answers.size() == 4 && answers.last() == 1 && !delegate.switcher());
+        delegate.handleLink(u"https://example.org/"_s, reply);
+        QTest::keyClicks(delegate.switcher()->searchField(), u"zz"_s); // only the plain browser is left
+        QTest::keyClick(delegate.switcher()->searchField(), Qt::Key_Return);
+        QCOMPARE(TestEnvironment::recordedArguments(bin + u"/plain"_s), (QStringList{"--new", "https://example.org/"}));
+    }
+
     // Fresh values; "Automatic" removes the key; empty flags stay stored.
     void preferences()
     {

@@ -149,6 +149,50 @@ private Q_SLOTS:
         TestEnvironment::writeFile(AppDriver::accountsFile(), before);
     }
 
+    // Links are refused before any browser starts unless they are http or https
+    // addresses; "--open KEY URL" opens that page. With Corvalink as the desktop's
+    // browser, the real xdg-open ends in the chooser and gio open in the rule made there.
+    void linksFromOtherApplications()
+    {
+        Account withLink = m_githubPerso;
+        withLink.url = u"https://github.com/pulls"_s;
+        QVERIFY(said(m_driver.run({"--open", "perso", withLink.url}), 0, {}) && opened(withLink));
+        for (const QString& hostile :
+             {u" https://x.org"_s, u"-https://x.org"_s, u"https://x.org/\x01"_s, u"file:///etc/passwd"_s,
+              u"javascript:alert(1)"_s, u"https://x.org/"_s + QString(100000, u'a')}) {
+            QCOMPARE(m_driver.run({hostile}).exitCode, 2);
+            QCOMPARE(m_driver.run({"--open", "perso", hostile}).exitCode, 2);
+        }
+        QVERIFY(!QFileInfo::exists(m_driver.bin + u"/chromium.args"_s));
+
+        QString entry = QString::fromUtf8(TestEnvironment::readFile(
+            QStringLiteral(CORVALINK_TEST_COMMON_DIR "/../../resources/app.corvalink.Corvalink.desktop")));
+        entry.replace(u"Exec=corvalink %u"_s, u"Exec="_s + m_driver.executable() + u" %u"_s);
+        TestEnvironment::writeFile(
+            qEnvironmentVariable("XDG_DATA_HOME") + u"/applications/app.corvalink.Corvalink.desktop"_s, entry.toUtf8());
+        QProcessEnvironment desktop = m_driver.environment;
+        desktop.insert(u"PATH"_s, m_driver.bin + u":/usr/bin:/bin"_s);
+        const auto start = [&](OwnedProcess& process, const QString& program, const QStringList& arguments) {
+            process.setProcessEnvironment(desktop);
+            process.start(program, arguments);
+            return process.waitForFinished(patience) && process.exitCode() == 0;
+        };
+        OwnedProcess setting, xdgOpen, gioOpen;
+        QVERIFY(start(setting, u"xdg-settings"_s, {"set", "default-web-browser", "app.corvalink.Corvalink.desktop"}));
+        xdgOpen.setProcessEnvironment(desktop);
+        xdgOpen.start(u"xdg-open"_s, {withLink.url});
+        QTRY_COMPARE_WITH_TIMEOUT(alerts(), 1, patience); // the chooser, GitHub's accounts first
+        QTest::qWait(300);
+        key(u"alt+a"_s); // "Always open github.com in this account"
+        key(u"Return"_s);
+        QVERIFY(opened(withLink));
+        QTRY_COMPARE_WITH_TIMEOUT(xdgOpen.state(), QProcess::NotRunning, patience);
+        QCOMPARE(xdgOpen.exitCode(), 0);
+        withLink.url = u"https://github.com/issues"_s;
+        QVERIFY(start(gioOpen, u"gio"_s, {"open", withLink.url}));
+        QVERIFY(opened(withLink));
+    }
+
     // With no browser, accounts open in web windows. "--open" goes to the running
     // instance, so one window shows an account however often it is asked, and
     // quitting closes the windows before the app ends.

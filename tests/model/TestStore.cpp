@@ -1,4 +1,5 @@
 #include "AccountsFile.h"
+#include "LinkRules.h"
 #include "SafeWrite.h"
 #include "Settings.h"
 #include "Store.h"
@@ -543,6 +544,36 @@ private Q_SLOTS:
         QCOMPARE(why.isEmpty(), list.has_value()); // a refusal always says why
         if (list)
             verifyRoundTrip(*list);
+    }
+
+    // Which account a link's host opens in: exact hosts beat wildcards, which
+    // cover subdomains only; a removed account's rules count for nothing and are
+    // dropped; an unreadable rules file is copied aside before it is replaced.
+    void linkRules()
+    {
+        const Account work = account("work"), perso = account("perso");
+        LinkRules rules(base());
+        QVERIFY(rules.add(u"*.github.com"_s, perso.id) && rules.add(u"GitHub.com"_s, work.id) &&
+                rules.add(u"gist.github.com"_s, work.id) && !rules.add(u"github.com/x"_s, work.id));
+        for (const auto& [host, expected] : {std::pair{"github.com", work.id},
+                                             {"api.github.com", perso.id},
+                                             {"gist.github.com", work.id},
+                                             {"xgithub.com", QUuid()},
+                                             {"github.com.evil.org", QUuid()}})
+            QCOMPARE(rules.accountFor(QString::fromLatin1(host), {work, perso}).value_or(QUuid()), expected);
+        QVERIFY(!rules.accountFor(u"api.github.com"_s, {work}));
+        QVERIFY(rules.dropMissing({perso}) &&
+                LinkRules(base()).rules() == (QList<LinkRules::Rule>{{u"*.github.com"_s, perso.id}}));
+        QCOMPARE(LinkRules::registrableDomain(u"gist.github.com"_s) + ' ' +
+                     LinkRules::registrableDomain(u"a.b.co.uk"_s),
+                 "github.com b.co.uk");
+
+        TestEnvironment::writeFile(rules.path(), "{ not rules");
+        LinkRules unreadable(base());
+        QVERIFY(unreadable.rules().isEmpty() && !unreadable.readError().isEmpty());
+        QVERIFY(unreadable.add(u"example.org"_s, work.id) && LinkRules(base()).rules().size() == 1);
+        const QStringList aside = QDir(base()).entryList({u"link-rules.json.unreadable-*"_s});
+        QVERIFY(aside.size() == 1 && TestEnvironment::readFile(base() + u'/' + aside.first()) == "{ not rules");
     }
 
     // Texts compare in NFC; a browser present but empty differs from none, and so does a last opening.

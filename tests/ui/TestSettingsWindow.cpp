@@ -2,6 +2,7 @@
 #include "AddAccountForm.h"
 #include "CardView.h"
 #include "Contrast.h"
+#include "DefaultBrowser.h"
 #include "ElidedLabel.h"
 #include "Feedback.h"
 #include "LoginItem.h"
@@ -177,6 +178,31 @@ private Q_SLOTS:
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"^Launch at login failed: "_s));
         login->click();
         QVERIFY(!login->isChecked());
+
+        // Links: the switch makes Corvalink the desktop's browser through the real
+        // xdg-settings (a build never installed gets a desktop entry of its own),
+        // gives links back to the one before, and shows the truth once another
+        // program took them.
+        qputenv("PATH", (m_bin + u":/usr/bin:/bin"_s).toUtf8());
+        const QString applications = qEnvironmentVariable("XDG_DATA_HOME") + u"/applications/"_s;
+        TestEnvironment::makeFakeBrowsers({"plain"}, m_bin);
+        TestEnvironment::writeFile(applications + u"plain.desktop"_s,
+                                   "[Desktop Entry]\nType=Application\nName=Plain\nExec=plain %u\nMimeType=text/html;"
+                                   "x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/about;"
+                                   "x-scheme-handler/unknown;\n");
+        const auto setDefault = [](const QString& entry) {
+            return QProcess::execute(u"xdg-settings"_s, {"set", "default-web-browser", entry}) == 0;
+        };
+        QVERIFY(setDefault(u"plain.desktop"_s));
+        SwitchButton* links = control<SwitchButton>(u"Open links in Corvalink"_s);
+        QVERIFY(!links->isChecked());
+        for (const auto& [on, expected] :
+             {std::pair{true, "app.corvalink.Corvalink.desktop"}, {false, "plain.desktop"}}) {
+            links->click();
+            QVERIFY(links->isChecked() == on && DefaultBrowser::current() == QString::fromLatin1(expected));
+        }
+        links->click();
+        QVERIFY(setDefault(u"plain.desktop"_s) && !control<SwitchButton>(u"Open links in Corvalink"_s)->isChecked());
     }
 
     // Subtitles and footnotes, measured in the pixels of the window, on a light
