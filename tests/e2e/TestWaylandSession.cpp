@@ -111,6 +111,21 @@ private Q_SLOTS:
         QVERIFY(menu());
         QCOMPARE(m_driver.run({"--settings"}).exitCode, 0);
         QTRY_VERIFY_WITH_TIMEOUT(switcher().isEmpty() && appWindows().size() == 1, patience);
+
+        // A link opens the chooser centred, with the keyboard, the link's own site
+        // first: Return opens the link in École's account.
+        OwnedProcess link;
+        link.setProcessEnvironment(m_driver.environment);
+        link.start(m_driver.executable(), {"https://cours.ecole.example/lesson/1"});
+        QTRY_VERIFY_WITH_TIMEOUT(switcher().value(u"focused"_s).toBool(), patience);
+        const QJsonObject rect = switcher().value(u"rect"_s).toObject();
+        QVERIFY(std::abs(rect.value(u"x"_s).toInt() + 180 - 640) < 40);
+        type({u"-k"_s, u"Return"_s});
+        Account withLink = m_course;
+        withLink.url = u"https://cours.ecole.example/lesson/1"_s;
+        QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(withLink));
+        QTRY_COMPARE_WITH_TIMEOUT(link.state(), QProcess::NotRunning, patience);
+        QCOMPARE(link.exitCode(), 0);
     }
 };
 
