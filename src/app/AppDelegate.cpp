@@ -87,11 +87,6 @@ bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
     HotKey::shared().setEnabled(Settings::hotkeyEnabled());
     m_statusItem->start(TrayArtwork::icon(), QStringLiteral(CORVALINK_APP_ID "-symbolic"));
     QTimer::singleShot(reachableCheckMs, this, &AppDelegate::checkReachable);
-    // A rule of a removed account goes with it; not while the list cannot be read.
-    connect(&Store::shared(), &Store::accountsChanged, this, [] {
-        if (Store::shared().readError().isEmpty())
-            LinkRules::shared().dropMissing(Store::shared().accounts());
-    });
     // Started by the desktop to open a link.
     if (const CommandLine::Request request = CommandLine::parse(arguments); request.mode == CommandLine::Mode::Link)
         handleLink(request.link, [](const SingleInstance::Answer&) {});
@@ -261,8 +256,9 @@ void AppDelegate::handleLink(const QString& text, const SingleInstance::Reply& r
                        : QStringLiteral("refused the link: only http and https addresses with a host open")});
         return;
     }
+    // A rule of a removed account goes with it (the list was read, so absence means removal).
     LinkRules& rules = LinkRules::shared();
-    rules.reload();
+    rules.dropMissing(store.accounts());
     if (const auto id = rules.accountFor(link->host(), store.accounts())) {
         OpenRequest::open(*Account::find(store.accounts(), *id), link, reply);
         return;

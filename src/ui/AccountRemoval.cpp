@@ -2,8 +2,20 @@
 
 #include "Alert.h"
 #include "BrowserLauncher.h"
+#include "LinkRules.h"
 #include "Store.h"
 #include "WebFallbackWindow.h"
+
+namespace {
+
+// The account's link rules go with it.
+void removeFromStore(const Account& account, bool deleteProfile)
+{
+    Store::shared().remove(account, deleteProfile);
+    LinkRules::shared().dropMissing(Store::shared().accounts());
+}
+
+} // namespace
 
 namespace AccountRemoval {
 
@@ -14,7 +26,7 @@ bool confirmAndRemove(const Account& account, const QString& informative)
         QStringLiteral("Remove ") + name + QLatin1Char('?'), informative,
         {QStringLiteral("Remove & delete session"), QStringLiteral("Remove, keep session"), QStringLiteral("Cancel")});
     if (answer == Alert::firstButton + 1) {
-        Store::shared().remove(account, false);
+        removeFromStore(account, false);
         return true;
     }
     if (answer != Alert::firstButton)
@@ -26,7 +38,7 @@ bool confirmAndRemove(const Account& account, const QString& informative)
                    {QStringLiteral("OK")});
         return false;
     }
-    Store::shared().remove(account, true);
+    removeFromStore(account, true);
     WKWebsiteDataStoreHelper::remove(account.id);
     return true;
 }

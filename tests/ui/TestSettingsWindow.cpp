@@ -5,6 +5,7 @@
 #include "DefaultBrowser.h"
 #include "ElidedLabel.h"
 #include "Feedback.h"
+#include "LinkRules.h"
 #include "LoginItem.h"
 #include "PageViewController.h"
 #include "RelativeDate.h"
@@ -348,9 +349,11 @@ private Q_SLOTS:
         showAccounts({keep, drop});
         QDir().mkpath(profile(keep));
         QDir().mkpath(profile(drop));
+        QVERIFY(LinkRules::shared().add(u"github.com"_s, keep.id));
         answerNextAlert(u"Remove, keep session"_s);
         action("keep", u"Remove\u2026"_s)->trigger();
         QVERIFY(storedLabels() == QStringList{"drop"} && QFileInfo::exists(profile(keep)));
+        QVERIFY(LinkRules(Store::shared().baseDir()).rules().isEmpty()); // its link rules went with it
 
         // A browser still running on the profile would write the session back:
         // nothing is removed until its windows are closed.
