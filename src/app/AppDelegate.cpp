@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -281,9 +282,14 @@ void AppDelegate::chooseAccountFor(const QUrl& link, const SingleInstance::Reply
         });
         m_switcher = new AccountSwitcher(groups, [](const Account&) {});
         connect(m_switcher, &QObject::destroyed, this, [this] { m_choosingLink = false; });
-        // Where the pointer is, on X11: the link came from what the user was looking at.
-        if (menusPopUpAtCursor())
-            m_switcher->move(QCursor::pos() - QPoint(m_switcher->width() / 2, 20));
+        // Where the pointer is, on X11 (the link came from what the user was looking
+        // at), and whole on that screen.
+        if (const QScreen* screen = QGuiApplication::screenAt(QCursor::pos()); screen && menusPopUpAtCursor()) {
+            const QRect free = screen->availableGeometry();
+            const QPoint wanted = QCursor::pos() - QPoint(m_switcher->width() / 2, 20);
+            m_switcher->move(std::clamp(wanted.x(), free.left(), free.right() - m_switcher->width()),
+                             std::clamp(wanted.y(), free.top(), free.bottom() - m_switcher->height()));
+        }
     }
     m_choosingLink = true;
     m_switcher->chooseFor(
