@@ -52,6 +52,16 @@ QIcon StatusMenu::dot(const std::optional<QString>& color)
     return *it;
 }
 
+QString StatusMenu::shortened(const QString& title) const
+{
+    // Measuring every title would cost more than the rest of a rebuild: only
+    // those longer than the limit in characters are.
+    if (title.size() <= longestText)
+        return title;
+    const QFontMetrics metrics(m_menu->font());
+    return metrics.elidedText(title, Qt::ElideRight, longestText * metrics.averageCharWidth());
+}
+
 qsizetype StatusMenu::rowsInFirstColumn() const
 {
     qsizetype rows = 0;
@@ -95,8 +105,7 @@ void StatusMenu::show(const Item& item, qsizetype index)
     QAction* action = item.action;
     action->setSeparator(entry.kind == MenuEntry::Kind::Separator);
     // Titles hold user text: "&" must show as itself, not mark a mnemonic.
-    const QFontMetrics metrics(m_menu->font());
-    const QString shown = metrics.elidedText(entry.title, Qt::ElideRight, longestText * metrics.averageCharWidth());
+    const QString shown = shortened(entry.title);
     action->setText(QString(entry.indentation * indentSpaces, QLatin1Char(' ')) +
                     QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
     action->setToolTip(shown == entry.title ? QString() : entry.title);

@@ -42,6 +42,8 @@ private:
     void show(const Item& item, qsizetype entry);
     bool triggerShortcut(const QKeyEvent* key);
     QIcon dot(const std::optional<QString>& color);
+    // About forty characters' worth, then "…".
+    QString shortened(const QString& title) const;
 
     QMenu* m_menu;
     Handler m_onTrigger;

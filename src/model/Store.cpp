@@ -439,12 +439,15 @@ void Store::sortInPlace(std::vector<const Account*>& accounts)
         made.setCaseSensitivity(Qt::CaseInsensitive);
         return made;
     }();
-    // One collation key per label: comparing keys costs far less than collating
-    // the labels again at every comparison.
-    std::vector<std::pair<const Account*, QCollatorSortKey>> keyed;
+    // One collation key per label of a never opened account, the ones sorted by
+    // label: comparing keys costs far less than collating the labels again at
+    // every comparison. Opened ones tie on their time only by chance.
+    std::vector<std::pair<const Account*, std::optional<QCollatorSortKey>>> keyed;
     keyed.reserve(accounts.size());
-    for (const Account* account : accounts)
-        keyed.emplace_back(account, collator.sortKey(account->label));
+    for (const Account* account : accounts) {
+        keyed.emplace_back(account,
+                           account->lastOpened ? std::nullopt : std::optional(collator.sortKey(account->label)));
+    }
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
         const Account& a = *x.first;
         const Account& b = *y.first;
@@ -452,7 +455,7 @@ void Store::sortInPlace(std::vector<const Account*>& accounts)
             return *a.lastOpened > *b.lastOpened;
         if (a.lastOpened.has_value() != b.lastOpened.has_value())
             return a.lastOpened.has_value();
-        return x.second.compare(y.second) < 0;
+        return x.second && y.second ? x.second->compare(*y.second) < 0 : collator.compare(a.label, b.label) < 0;
     });
     for (size_t i = 0; i < keyed.size(); ++i)
         accounts[i] = keyed[i].first;
