@@ -127,7 +127,7 @@ QString printable(const QString& message)
 
 QString helpText()
 {
-    return QStringLiteral("Usage: corvalink [option]\n"
+    return QStringLiteral("Usage: corvalink [option | URL]\n"
                           "Keeps several logins to the same web sites apart: every account opens in a\n"
                           "browser profile of its own.\n"
                           "\n"
@@ -140,8 +140,10 @@ QString helpText()
                           "                  characters as \\xHH, line separators and direction\n"
                           "                  marks as \\uHHHH\n"
                           "  --open KEY      open the account whose id or label is KEY\n"
-                          "  --open KEY URL  open URL (http or https) in that account instead of its login page\n"
-                          "  URL             open the link in the account a rule names, or ask which\n"
+                          "  --open KEY URL  open URL (http or https) in that account instead of its\n"
+                          "                  login page\n"
+                          "  URL             open the link in the account a rule names for its host, or\n"
+                          "                  ask which account opens it\n"
                           "  --menu          open the account menu of the running Corvalink; bind a key\n"
                           "                  to this in the desktop's keyboard settings\n"
                           "  --settings      open the settings window\n"
