@@ -254,7 +254,7 @@ void AppDelegate::handleLink(const QString& text, const SingleInstance::Reply& r
     if (!link || !store.readError().isEmpty()) {
         reply({2, link ? QStringLiteral("the accounts file %1 could not be read: %2")
                              .arg(store.activeFile(), store.readError())
-                       : QStringLiteral("refused the link: only http and https addresses with a host open")});
+                       : CommandLine::linkRefusal});
         return;
     }
     // A rule of a removed account goes with it (the list was read, so absence means removal).

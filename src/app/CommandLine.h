@@ -26,6 +26,8 @@ struct Request {
 // A link as given on the command line, when it may be opened: an http or https
 // address with a host, no white space or control character, not too long.
 std::optional<QUrl> acceptedLink(const QString& text);
+// What a refused link is answered with.
+inline const QString linkRefusal = QStringLiteral("refused the link: only http and https addresses with a host open");
 
 // An option that is not ours nor Qt's gives Mode::Usage, with the option as key.
 Request parse(const QStringList& arguments);

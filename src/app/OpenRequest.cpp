@@ -24,7 +24,7 @@ void run(const QString& key, const QString& link, const Done& done)
     }
     const auto accepted = CommandLine::acceptedLink(link);
     if (!link.isEmpty() && !accepted) {
-        done({2, QStringLiteral("refused the link: only http and https addresses with a host open")});
+        done({2, CommandLine::linkRefusal});
         return;
     }
     open(*lookup.account, accepted, done);

@@ -100,7 +100,7 @@ int main(int argc, char** argv)
     // A link is hostile input: refused before anything else sees it.
     const bool hasLink = request.mode == CommandLine::Mode::Link || !request.link.isEmpty();
     if (hasLink && !CommandLine::acceptedLink(request.link))
-        return report({2, QStringLiteral("refused the link: only http and https addresses with a host open")});
+        return report({2, CommandLine::linkRefusal});
     // Opening needs no display of its own: a browser or a web window helper shows the account.
     if (request.mode == CommandLine::Mode::Open) {
         QCoreApplication core(argc, argv);
