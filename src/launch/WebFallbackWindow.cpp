@@ -1,12 +1,12 @@
 #include "WebFallbackWindow.h"
 
 #include "Paths.h"
+#include "WebHelper.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,29 +39,7 @@ QString helperPath()
 
 WebFallbackWindow::WebFallbackWindow(const Account& account)
     : m_id(account.id)
-    , m_process(new QProcess(this))
 {
-    // Started is not shown: only the helper knows when its window is up.
-    connect(m_process, &QProcess::readyReadStandardOutput, this, [this] {
-        if (!m_started && m_process->readAllStandardOutput().contains("shown")) {
-            m_started = true;
-            Q_EMIT shown();
-        }
-    });
-    connect(m_process, &QProcess::finished, this, [this](int status, QProcess::ExitStatus how) {
-        if (how == QProcess::CrashExit || status != 0)
-            qWarning("Corvalink: the web window of %s ended with status %d%s", qPrintable(Account::idText(m_id)),
-                     status, how == QProcess::CrashExit ? " (crashed)" : "");
-        forget(true);
-    });
-    // A start failure is reported here, never through finished.
-    connect(m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        qWarning("Corvalink: the web window of %s could not be started: %s", qPrintable(Account::idText(m_id)),
-                 qPrintable(m_process->errorString()));
-        forget(false);
-    });
     start(account);
 }
 
@@ -124,8 +102,18 @@ void WebFallbackWindow::start(const Account& account)
         QTimer::singleShot(0, this, [this] { forget(false); });
         return;
     }
-    m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process->start(helper, helperArguments(account));
+    m_helper = WebHelper::forNewWindow(helper);
+    // Started is not shown: only the helper knows when the window is up.
+    connect(m_helper, &WebHelper::shown, this, [this](const QUuid& id) {
+        if (id == m_id && !std::exchange(m_started, true))
+            Q_EMIT shown();
+    });
+    connect(m_helper, &WebHelper::closed, this, [this](const QUuid& id) {
+        if (id == m_id)
+            forget(true);
+    });
+    connect(m_helper, &WebHelper::ended, this, [this] { forget(true); });
+    m_helper->openWindow(helperArguments(account));
 }
 
 void WebFallbackWindow::show(const Account& account)
@@ -146,27 +134,13 @@ const QHash<QUuid, WebFallbackWindow*>& WebFallbackWindow::open()
 
 void WebFallbackWindow::closeAll()
 {
-    const QList<WebFallbackWindow*> all = windows().values();
-    for (WebFallbackWindow* window : all)
-        window->close();
-    for (WebFallbackWindow* window : all) {
-        if (!window->waitForEnd())
-            qWarning("Corvalink: the web window of %s did not close", qPrintable(Account::idText(window->m_id)));
+    const QList<WebHelper*> helpers = WebHelper::all();
+    for (WebHelper* helper : helpers)
+        helper->closeAll();
+    for (WebHelper* helper : helpers) {
+        if (!helper->waitForEnd())
+            qWarning("Corvalink: the web windows' helper did not end");
     }
-}
-
-// Blocks: for quitting, when no event loop will run again.
-bool WebFallbackWindow::waitForEnd()
-{
-    if (m_process->state() == QProcess::NotRunning)
-        return true;
-    if (m_process->waitForFinished(closeGraceMs))
-        return true;
-    m_process->terminate();
-    if (m_process->waitForFinished(stopGraceMs))
-        return true;
-    m_process->kill();
-    return m_process->waitForFinished(stopGraceMs);
 }
 
 QString WebFallbackWindow::dataDir(const QUuid& id)
@@ -181,15 +155,15 @@ QString WebFallbackWindow::engineDir(const QUuid& id)
 
 void WebFallbackWindow::raise()
 {
-    if (!m_closing)
-        m_process->write("raise\n");
+    if (!m_closing && m_helper)
+        m_helper->send("raise", m_id);
 }
 
 void WebFallbackWindow::load(const QUrl& link)
 {
     // Fully encoded, the link holds no space or line break to end the command early.
-    if (!m_closing)
-        m_process->write("open " + link.toEncoded(QUrl::FullyEncoded) + '\n');
+    if (!m_closing && m_helper)
+        m_helper->send("open", m_id, link.toEncoded(QUrl::FullyEncoded));
 }
 
 void WebFallbackWindow::showLink(const Account& account, const QUrl& link)
@@ -206,15 +180,16 @@ void WebFallbackWindow::showLink(const Account& account, const QUrl& link)
 
 void WebFallbackWindow::close()
 {
-    if (m_closing || m_process->state() == QProcess::NotRunning)
+    if (m_closing || !m_helper)
         return;
     m_closing = true;
-    // The end of its input closes the helper's window too, should the line be lost.
-    m_process->write("close\n");
-    m_process->closeWriteChannel();
-    QTimer::singleShot(closeGraceMs, m_process, [process = m_process] {
-        process->terminate();
-        QTimer::singleShot(stopGraceMs, process, &QProcess::kill);
+    m_helper->send("close", m_id);
+    // A window that does not close in time means a helper that no longer
+    // answers: it is stopped, with whatever else it shows.
+    QTimer::singleShot(closeGraceMs, this, [this] {
+        qWarning("Corvalink: the web window of %s did not close", qPrintable(Account::idText(m_id)));
+        if (m_helper)
+            m_helper->stop();
     });
 }
 
@@ -223,7 +198,7 @@ namespace WKWebsiteDataStoreHelper {
 namespace {
 
 // A helper that another process started: asked to close over its control
-// socket, which goes when the helper has ended.
+// socket, which goes once the window's store is closed.
 void closeElsewhereThen(const QUuid& id, const std::function<void()>& removeNow,
                         const std::function<void(const QString&)>& refuse)
 {
@@ -255,7 +230,8 @@ void remove(const QUuid& id, std::function<void(const QString& error)> done)
         if (done)
             done(error);
     };
-    // A helper holds the data while it runs; once it has ended, nothing does.
+    // The helper holds the data while the window is open; once it has reported
+    // the store closed, or ended, nothing does.
     const auto removeNow = [id, finish] {
         QString error;
         const QString base = Paths::dataFolder();

@@ -7,6 +7,7 @@
 #include "XDoTool.h"
 
 #include <csignal>
+#include <unistd.h>
 
 using TestAccounts::make;
 
@@ -57,6 +58,44 @@ private:
         WebFallbackWindow::show(a);
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(QUrl(a.url).path()) > before, 30000);
     }
+    // Processes by parent, read from /proc.
+    static QMultiHash<pid_t, pid_t> processTree()
+    {
+        QMultiHash<pid_t, pid_t> children;
+        for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+            const QByteArray stat = TestEnvironment::readFile(u"/proc/"_s + entry + u"/stat"_s);
+            const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+            if (entry.toInt() > 0 && fields.size() > 1)
+                children.insert(fields.at(1).toInt(), entry.toInt());
+        }
+        return children;
+    }
+    static QList<pid_t> webHelpers()
+    {
+        QList<pid_t> found = processTree().values(::getpid());
+        found.removeIf(
+            [](pid_t pid) { return !QFile::symLinkTarget(u"/proc/%1/exe"_s.arg(pid)).endsWith(u"/corvalink-web"_s); });
+        return found;
+    }
+    static QList<pid_t> renderersUnder(pid_t root)
+    {
+        const QMultiHash<pid_t, pid_t> tree = processTree();
+        QList<pid_t> renderers, pending{root};
+        while (!pending.isEmpty()) {
+            const pid_t pid = pending.takeLast();
+            pending += tree.values(pid);
+            if (TestEnvironment::readFile(u"/proc/%1/cmdline"_s.arg(pid)).contains("--type=renderer"))
+                renderers << pid;
+        }
+        return renderers;
+    }
+    int ticksOf(const QString& user) const { return m_server.countFor(u"/tick"_s, u"user="_s + user); }
+    void waitForStored(int count, const QString& seen)
+    {
+        QTRY_COMPARE_WITH_TIMEOUT(m_server.countFor(u"/stored"_s), count, 30000);
+        QCOMPARE(m_server.lastQueryFor(u"/stored"_s), u"seen="_s + seen);
+    }
+
     static QString removeAndWait(const QUuid& id)
     {
         QString outcome = u"timed out"_s;
@@ -151,13 +190,13 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(WebFallbackWindow::open().isEmpty(), 10000);
     }
 
-    void oneWindowPerAccountInItsOwnProcess()
+    void oneWindowPerAccount()
     {
         const Account a = webAccount(u"work"_s, u"/one"_s);
         showAndWaitForPage(a);
         QVERIFY(!TestEnvironment::readFile(u"/proc/self/maps"_s).contains("WebEngine")); // it lives in the helper
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("work")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("work")).isEmpty(), 30000);
         // A link handed to the account loads in the window already open.
         WebFallbackWindow::showLink(a, QUrl(m_server.url(u"/linked"_s)));
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/linked"_s) == 1, 30000);
@@ -167,6 +206,60 @@ private Q_SLOTS:
         XDoTool::run({"windowfocus", "--sync", found.first()});
         XDoTool::run({"key", "ctrl+w"});
         QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(a.id), 10000);
+    }
+
+    // Every web window lives in one helper; each account keeps its own local
+    // storage, cache and renderer, so one page's crash leaves the others running.
+    void oneHelperForAllWindows()
+    {
+        const Account alice = webAccount(u"alice"_s, u"/storage?user=alice"_s),
+                      bob = webAccount(u"bob"_s, u"/storage?user=bob"_s);
+        showAndWaitForPage(alice);
+        waitForStored(1, u"null"_s);
+        showAndWaitForPage(bob);
+        waitForStored(2, u"null"_s);                     // none of alice's storage
+        QCOMPARE(m_server.countFor(u"/cached.js"_s), 2); // nor her cache
+        const QList<pid_t> helper = webHelpers();
+        QCOMPARE(helper.size(), 1);
+        QVERIFY(!titled("alice").isEmpty() && !titled("bob").isEmpty());
+
+        // Renderers are killed one by one until one page stops: the other goes on.
+        QString stopped;
+        for (const pid_t renderer : renderersUnder(helper.first())) {
+            ::kill(renderer, SIGKILL);
+            QTest::qWait(500);
+            const int aliceTicks = ticksOf(u"alice"_s), bobTicks = ticksOf(u"bob"_s);
+            QTest::qWait(2000);
+            const bool aliceGoesOn = ticksOf(u"alice"_s) > aliceTicks, bobGoesOn = ticksOf(u"bob"_s) > bobTicks;
+            QVERIFY(aliceGoesOn || bobGoesOn);
+            if (!aliceGoesOn || !bobGoesOn) {
+                stopped = aliceGoesOn ? u"bob"_s : u"alice"_s;
+                break;
+            }
+        }
+        QVERIFY(!stopped.isEmpty());
+        QCOMPARE(webHelpers(), helper);
+        QVERIFY(!titled("alice").isEmpty() && !titled("bob").isEmpty());
+        // The crashed window loads again, from its own storage and cache.
+        WebFallbackWindow::showLink(stopped == u"alice"_s ? alice : bob, QUrl(m_server.url(u"/storage"_s)));
+        waitForStored(3, stopped);
+        QCOMPARE(m_server.countFor(u"/cached.js"_s), 2);
+
+        // One window closed beside another: its store is let go and reopens with its data.
+        WebFallbackWindow::open().value(alice.id)->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!WebFallbackWindow::open().contains(alice.id), 10000);
+        QVERIFY(titled("alice").isEmpty() && !titled("bob").isEmpty());
+        WebFallbackWindow::showLink(alice, QUrl(m_server.url(u"/storage"_s)));
+        waitForStored(4, u"alice"_s);
+        QCOMPARE(webHelpers(), helper);
+
+        // Removal beside an open window: nothing writes alice's data back.
+        QCOMPARE(removeAndWait(alice.id), QString());
+        QTest::qWait(1000);
+        QVERIFY(!QFileInfo::exists(WebFallbackWindow::dataDir(alice.id)));
+        // The helper ends with its last window.
+        WebFallbackWindow::open().value(bob.id)->close();
+        QTRY_VERIFY_WITH_TIMEOUT(webHelpers().isEmpty(), 10000);
     }
 
     // A URL that does not parse, or would be a switch, is not passed: the window
@@ -187,7 +280,7 @@ private Q_SLOTS:
         blank.url = "not a url at all";
         WebFallbackWindow::show(blank);
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("blank")).isEmpty(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("blank")).isEmpty(), 30000);
         QTest::qWait(500);
         QVERIFY(titled("blank") == found && m_server.requests.size() == requests);
     }

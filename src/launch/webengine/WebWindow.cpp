@@ -12,6 +12,7 @@ WebWindow::WebWindow(const QString& profileName, const QString& storageDir)
     : m_profile(new QWebEngineProfile(profileName))
     , m_view(new QWebEngineView(this))
 {
+    setAttribute(Qt::WA_DeleteOnClose);
     // Storage and cache must be set before the first page of the profile exists.
     m_profile->setPersistentStoragePath(storageDir);
     m_profile->setCachePath(storageDir + QStringLiteral("/cache"));
@@ -45,4 +46,21 @@ void WebWindow::bringToFront()
     show();
     raise();
     activateWindow();
+}
+
+void WebWindow::handleCommands(const QByteArray& commands)
+{
+    if (commands.contains("close")) {
+        close();
+        return;
+    }
+    // "open URL": a link handed to this account while its window is open.
+    for (const QByteArray& line : commands.split('\n')) {
+        const QUrl link =
+            line.startsWith("open ") ? QUrl::fromEncoded(line.mid(5).trimmed(), QUrl::StrictMode) : QUrl();
+        if (link.isValid() && (link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https")))
+            load(link);
+    }
+    if (commands.contains("raise") || commands.contains("open "))
+        bringToFront();
 }

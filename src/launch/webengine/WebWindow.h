@@ -5,8 +5,9 @@
 class QWebEngineProfile;
 class QWebEngineView;
 
-// The web window itself, in the helper process: one page whose cookies, storage
-// and cache live in the account's own folder.
+// One account's web window, in the helper process: one page whose cookies,
+// storage and cache live in the account's own folder, through a profile of
+// its own. Deleted when closed; the profile goes with it.
 class WebWindow : public QWidget {
     Q_OBJECT
 
@@ -16,6 +17,8 @@ public:
 
     void load(const QUrl& url);
     void bringToFront();
+    // Acts on "raise", "open URL" and "close", one per line.
+    void handleCommands(const QByteArray& commands);
 
 private:
     QWebEngineProfile* m_profile;

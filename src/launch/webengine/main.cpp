@@ -1,77 +1,46 @@
-// corvalink-web: shows one account's in-app web window. The tray app starts one
-// per open window, so that it never carries the web engine itself. Commands, one
-// per line, on standard input and on the control socket: "raise", "open URL" and "close";
-// the end of the input closes the window as well. It prints "shown" once the
-// window is on screen.
-#include "WebWindow.h"
+// corvalink-web: hosts the in-app web windows of one Corvalink process, so that
+// the tray app never carries the web engine itself. Started with a window's
+// arguments, or with none; then, one per line on standard input: "window ARGS…"
+// (each argument percent-encoded), "raise ID", "open ID URL", "close ID". The
+// end of the input closes every window. It ends when its last window has closed.
+#include "WindowHost.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QLockFile>
 #include <QSocketNotifier>
-#include <QTimer>
-#include <QUrl>
 
-#include <cstdio>
+#include <cerrno>
 #include <unistd.h>
 
 namespace {
 
-void handleCommands(const QByteArray& commands, WebWindow* window)
-{
-    if (commands.contains("close")) {
-        window->close();
-        return;
-    }
-    // "open URL": a link handed to this account while its window is open.
-    for (const QByteArray& line : commands.split('\n')) {
-        const QUrl link =
-            line.startsWith("open ") ? QUrl::fromEncoded(line.mid(5).trimmed(), QUrl::StrictMode) : QUrl();
-        if (link.isValid() && (link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https")))
-            window->load(link);
-    }
-    if (commands.contains("raise") || commands.contains("open "))
-        window->bringToFront();
-}
+// Longer than any command the tray sends (a link is at most 32 KiB, three times that encoded).
+constexpr qsizetype maxLine = 256 * 1024;
 
-// Another Corvalink process (the tray, when a "corvalink --open" run started
-// this window) reaches the window here to raise or close it.
-void listenOnControlSocket(const QString& path, WebWindow* window)
+void listenForCommands(WindowHost* host)
 {
-    QLocalServer::removeServer(path);
-    auto* server = new QLocalServer(window);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(path)) {
-        std::fprintf(stderr, "corvalink-web: cannot listen on %s\n", qPrintable(path));
-        return;
-    }
-    QObject::connect(server, &QLocalServer::newConnection, window, [server, window] {
-        while (QLocalSocket* peer = server->nextPendingConnection()) {
-            peer->setReadBufferSize(256);
-            QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
-            QObject::connect(peer, &QLocalSocket::readyRead, window,
-                             [peer, window] { handleCommands(peer->read(256), window); });
-        }
-    });
-}
-
-void listenForCommands(WebWindow* window)
-{
-    auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, notifier] {
-        char buffer[256];
-        const ssize_t size = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    auto* notifier = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, host);
+    auto pending = std::make_shared<QByteArray>();
+    QObject::connect(notifier, &QSocketNotifier::activated, host, [host, notifier, pending] {
+        char chunk[4096];
+        const ssize_t size = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (size < 0 && errno == EINTR)
+            return;
         if (size <= 0) {
             // The tray app is gone (it quit, crashed or was killed): nothing could
-            // close this window or tell a later one that this store is live, so it
-            // closes now, and its profile writes its cookies out as it goes.
+            // close these windows or tell a later one that their stores are live,
+            // so they close now, and their profiles write their cookies out.
             notifier->setEnabled(false);
-            window->close();
+            host->closeAll();
             return;
         }
-        handleCommands(QByteArray(buffer, size), window);
+        pending->append(chunk, size);
+        for (qsizetype end; (end = pending->indexOf('\n')) >= 0;) {
+            const QByteArray line = pending->left(end);
+            pending->remove(0, end + 1);
+            host->handleLine(line);
+        }
+        if (pending->size() > maxLine)
+            pending->clear();
     });
 }
 
@@ -88,38 +57,18 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Corvalink"));
     QApplication::setDesktopFileName(QStringLiteral(CORVALINK_APP_ID));
+    // The host decides: a window may close while the next one is on its way.
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    QCommandLineParser parser;
-    const QCommandLineOption profile(QStringLiteral("profile"), QStringLiteral("Profile name."), QStringLiteral("id"));
-    const QCommandLineOption storage(QStringLiteral("storage"), QStringLiteral("Data folder."), QStringLiteral("dir"));
-    const QCommandLineOption title(QStringLiteral("title"), QStringLiteral("Window title."), QStringLiteral("text"));
-    const QCommandLineOption url(QStringLiteral("url"), QStringLiteral("Page to load."), QStringLiteral("url"));
-    const QCommandLineOption control(QStringLiteral("control"), QStringLiteral("Control socket."),
-                                     QStringLiteral("path"));
-    parser.addOptions({profile, storage, title, url, control});
-    parser.process(app);
-    if (!parser.isSet(profile) || !parser.isSet(storage))
-        parser.showHelp(2);
-
-    // One engine per store: a second helper on the same folder would corrupt it.
-    QLockFile lock(parser.value(storage) + QStringLiteral("/corvalink-web.lock"));
-    if (!lock.tryLock(0)) {
-        std::fprintf(stderr, "corvalink-web: another window already uses %s\n", qPrintable(parser.value(storage)));
-        return 3;
+    WindowHost host;
+    listenForCommands(&host);
+    if (app.arguments().size() > 1) {
+        WindowHost::Spec first;
+        if (!WindowHost::parse(app.arguments(), &first))
+            return 2;
+        host.open(first);
+        if (host.isEmpty())
+            return 3;
     }
-
-    WebWindow window(parser.value(profile), parser.value(storage));
-    window.setWindowTitle(parser.value(title));
-    if (parser.isSet(url))
-        window.load(QUrl(parser.value(url)));
-    listenForCommands(&window);
-    if (parser.isSet(control))
-        listenOnControlSocket(parser.value(control), &window);
-    window.bringToFront();
-    // Only now may whoever asked for the window say that it is shown.
-    QTimer::singleShot(0, &window, [] {
-        std::puts("shown");
-        std::fflush(stdout);
-    });
     return app.exec();
 }
