@@ -72,3 +72,12 @@ json.dump(accounts, open(sys.argv[1], "w"), indent=4, sort_keys=True)
 PY
 many=$(list_median)
 echo "  no accounts: median ${none} ms; 10,000 accounts: median ${many} ms"
+
+# In-app web windows: PSS of the helper and every process it started, one
+# window per account on a small local page.
+if [ -x "$bin/corvalink-web" ]; then
+  echo "== in-app web windows, proportional memory (Xvfb)"
+  # The web engine's sandbox refuses to run as root; a user's run keeps it.
+  [ "$(id -u)" = 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+  NO_TRAY=1 tests/common/with-xvfb /usr/bin/python3 bench/web_memory.py "$bin/corvalink-web" 2>/dev/null
+fi
