@@ -42,7 +42,7 @@ QString lockPathIn(const QString& storage)
 
 } // namespace
 
-bool WindowHost::parse(const QStringList& arguments, Spec* spec)
+bool WindowHost::parse(const QStringList& arguments, Request* request)
 {
     QCommandLineParser parser;
     const QCommandLineOption profile(QStringLiteral("profile"), QStringLiteral("Profile name."), QStringLiteral("id"));
@@ -58,41 +58,41 @@ bool WindowHost::parse(const QStringList& arguments, Spec* spec)
                                                              : parser.errorText()));
         return false;
     }
-    *spec = {parser.value(profile), parser.value(storage), parser.value(title), parser.value(url),
-             parser.value(control)};
+    *request = {parser.value(profile), parser.value(storage), parser.value(title), parser.value(url),
+                parser.value(control)};
     return true;
 }
 
-void WindowHost::open(const Spec& spec)
+void WindowHost::open(const Request& request)
 {
-    if (const auto existing = m_windows.value(spec.profile); existing && existing->window) {
-        if (!spec.url.isEmpty())
-            existing->window->load(QUrl(spec.url));
+    if (const auto existing = m_windows.value(request.profile); existing && existing->window) {
+        if (!request.url.isEmpty())
+            existing->window->load(QUrl(request.url));
         existing->window->bringToFront();
         return;
     }
     auto entry = std::make_shared<Entry>();
-    entry->storage = spec.storage;
+    entry->storage = request.storage;
     // One engine per store: a second one on the same folder would corrupt it.
-    entry->lock = std::make_unique<QLockFile>(lockPathIn(spec.storage));
+    entry->lock = std::make_unique<QLockFile>(lockPathIn(request.storage));
     if (!entry->lock->tryLock(0)) {
-        std::fprintf(stderr, "corvalink-web: another window already uses %s\n", qPrintable(spec.storage));
-        report("refused", spec.profile);
+        std::fprintf(stderr, "corvalink-web: another window already uses %s\n", qPrintable(request.storage));
+        report("refused", request.profile);
         quitWhenEmpty();
         return;
     }
-    auto* window = new WebWindow(spec.profile, spec.storage);
-    window->setWindowTitle(spec.title);
-    if (!spec.url.isEmpty())
-        window->load(QUrl(spec.url));
+    auto* window = new WebWindow(request.profile, request.storage);
+    window->setWindowTitle(request.title);
+    if (!request.url.isEmpty())
+        window->load(QUrl(request.url));
     entry->window = window;
-    if (!spec.control.isEmpty())
-        listenOnControlSocket(*entry, spec.control);
-    m_windows.insert(spec.profile, entry);
-    connect(window, &QObject::destroyed, this, [this, profile = spec.profile] { windowGone(profile); });
+    if (!request.control.isEmpty())
+        listenOnControlSocket(*entry, request.control);
+    m_windows.insert(request.profile, entry);
+    connect(window, &QObject::destroyed, this, [this, profile = request.profile] { windowGone(profile); });
     window->bringToFront();
     // Only now may whoever asked for the window say that it is shown.
-    QTimer::singleShot(0, this, [profile = spec.profile] { report("shown", profile); });
+    QTimer::singleShot(0, this, [profile = request.profile] { report("shown", profile); });
 }
 
 // Another Corvalink process (the tray, when a "corvalink --open" run started
@@ -132,8 +132,8 @@ void WindowHost::handleLine(const QByteArray& line)
         QStringList arguments{QCoreApplication::applicationFilePath()};
         for (const QByteArray& word : rest.split(' '))
             arguments << QString::fromUtf8(QByteArray::fromPercentEncoding(word));
-        if (Spec spec; parse(arguments, &spec))
-            open(spec);
+        if (Request request; parse(arguments, &request))
+            open(request);
         return;
     }
     const qsizetype idEnd = rest.indexOf(' ');

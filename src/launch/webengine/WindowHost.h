@@ -19,7 +19,7 @@ class WindowHost : public QObject {
     Q_OBJECT
 
 public:
-    struct Spec {
+    struct Request {
         QString profile;
         QString storage;
         QString title;
@@ -28,10 +28,10 @@ public:
     };
 
     // Reads a window's "--name=value" arguments; false without a profile or store.
-    static bool parse(const QStringList& arguments, Spec* spec);
+    static bool parse(const QStringList& arguments, Request* request);
 
     // Opens the window, or raises the one already open for the profile.
-    void open(const Spec& spec);
+    void open(const Request& request);
     // Acts on the tray's line "window ARGS…", "raise ID", "open ID URL" or "close ID".
     void handleLine(const QByteArray& line);
     // Closes every window, as when the tray's side of standard input ends.

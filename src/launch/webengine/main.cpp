@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     WindowHost host;
     listenForCommands(&host);
     if (app.arguments().size() > 1) {
-        WindowHost::Spec first;
+        WindowHost::Request first;
         if (!WindowHost::parse(app.arguments(), &first))
             return 2;
         host.open(first);
