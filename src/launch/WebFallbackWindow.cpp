@@ -12,10 +12,7 @@
 
 namespace {
 
-// How long a window may take to close (its profile writes the cookies out),
-// and then to stop once asked to.
-constexpr int closeGraceMs = 5000;
-constexpr int stopGraceMs = 2000;
+// How long another process's helper may take to take a command.
 constexpr int connectTimeoutMs = 1000;
 
 QHash<QUuid, WebFallbackWindow*>& windows()
@@ -186,7 +183,7 @@ void WebFallbackWindow::close()
     m_helper->send("close", m_id);
     // A window that does not close in time means a helper that no longer
     // answers: it is stopped, with whatever else it shows.
-    QTimer::singleShot(closeGraceMs, this, [this] {
+    QTimer::singleShot(WebHelper::closeGraceMs, this, [this] {
         qWarning("Corvalink: the web window of %s did not close", qPrintable(Account::idText(m_id)));
         if (m_helper)
             m_helper->stop();
@@ -209,7 +206,7 @@ void closeElsewhereThen(const QUuid& id, const std::function<void()>& removeNow,
         QTimer::singleShot(0, removeNow);
         return;
     }
-    QTimer::singleShot(closeGraceMs + stopGraceMs, helper, [helper, refuse] {
+    QTimer::singleShot(WebHelper::closeGraceMs + WebHelper::stopGraceMs, helper, [helper, refuse] {
         helper->deleteLater();
         refuse(QObject::tr("its web window did not close"));
     });

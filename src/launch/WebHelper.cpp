@@ -7,11 +7,6 @@
 
 namespace {
 
-// How long the windows may take to close (their profiles write the cookies
-// out), and then to stop once asked to.
-constexpr int closeGraceMs = 5000;
-constexpr int stopGraceMs = 2000;
-
 QList<WebHelper*>& helpers()
 {
     static QList<WebHelper*> list;

@@ -13,6 +13,11 @@ class WebHelper : public QObject {
     Q_OBJECT
 
 public:
+    // How long windows may take to close (their profiles write the cookies
+    // out), and then a helper to stop once asked to.
+    static constexpr int closeGraceMs = 5000;
+    static constexpr int stopGraceMs = 2000;
+
     // The helper that takes new windows, started now if none runs.
     static WebHelper* forNewWindow(const QString& program);
     // Every helper still running, one that is ending included.
