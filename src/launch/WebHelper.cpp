@@ -57,6 +57,7 @@ void WebHelper::openWindow(const QStringList& arguments)
     for (const QString& argument : arguments)
         line += ' ' + argument.toUtf8().toPercentEncoding();
     m_process->write(line + '\n');
+    ++m_windows;
 }
 
 void WebHelper::send(const QByteArray& verb, const QUuid& id, const QByteArray& argument)
@@ -82,8 +83,16 @@ void WebHelper::readReports()
         if (words.first() == "shown")
             Q_EMIT shown(id);
         else if (words.first() == "closed" || words.first() == "refused")
-            Q_EMIT closed(id);
+            windowClosed(id);
     }
+}
+
+void WebHelper::windowClosed(const QUuid& id)
+{
+    // The helper ends with its last window: the next window needs a new one.
+    if (--m_windows == 0)
+        closeAll();
+    Q_EMIT closed(id);
 }
 
 void WebHelper::closeAll()

@@ -45,9 +45,11 @@ Q_SIGNALS:
 private:
     explicit WebHelper(const QString& program);
     void readReports();
+    void windowClosed(const QUuid& id);
     void finish();
 
     QProcess* m_process;
     QByteArray m_pending;
+    int m_windows = 0;
     bool m_inputClosed = false;
 };
