@@ -1,5 +1,7 @@
 #include "TrayArtwork.h"
 
+#include <QHash>
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
@@ -34,17 +36,51 @@ QPixmap withHalo(QSvgRenderer& artwork, int size)
     return QPixmap::fromImage(result);
 }
 
+// Draws each size when it is first asked for, at that size: a tray wants one
+// or two of them, and drawing them all took a millisecond of every start.
+class ArtworkEngine : public QIconEngine {
+public:
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        auto drawn = m_drawn.constFind(side);
+        if (drawn == m_drawn.cend()) {
+            QSvgRenderer artwork(QStringLiteral(":/menubar.svg"));
+            drawn = m_drawn.insert(side, withHalo(artwork, side));
+        }
+        return *drawn;
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = qMin(rect.width(), rect.height());
+        painter->drawPixmap(QRect(rect.center() - QPoint(side / 2, side / 2), QSize(side, side)),
+                            pixmap(QSize(side, side), mode, state));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> list;
+        for (int size : sizes)
+            list.append(QSize(size, size));
+        return list;
+    }
+    QIconEngine* clone() const override { return new ArtworkEngine(*this); }
+
+private:
+    QHash<int, QPixmap> m_drawn;
+};
+
 } // namespace
 
 namespace TrayArtwork {
 
 QIcon icon()
 {
-    QSvgRenderer artwork(QStringLiteral(":/menubar.svg"));
-    QIcon icon;
-    for (int size : sizes)
-        icon.addPixmap(withHalo(artwork, size));
-    return icon;
+    return QIcon(new ArtworkEngine);
 }
 
 } // namespace TrayArtwork

@@ -109,10 +109,19 @@ void StatusNotifierItem::setIcon(const QIcon& icon, const QString& themeName)
 {
     m_themeName = themeName;
     m_iconName.reset();
+    m_icon = icon;
     m_pixmaps.clear();
-    for (int size : {16, 22, 32, 48})
-        m_pixmaps.append(toDBusImage(icon.pixmap(size, size).toImage()));
     Q_EMIT NewIcon();
+}
+
+// Drawn when a host first asks, not at start-up.
+DBusImageList StatusNotifierItem::iconPixmap() const
+{
+    if (m_pixmaps.isEmpty()) {
+        for (int size : {16, 22, 32, 48})
+            m_pixmaps.append(toDBusImage(m_icon.pixmap(size, size).toImage()));
+    }
+    return m_pixmaps;
 }
 
 void StatusNotifierItem::menuChanged()

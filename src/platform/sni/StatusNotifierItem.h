@@ -56,7 +56,7 @@ public:
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString iconName() const;
-    DBusImageList iconPixmap() const { return m_pixmaps; }
+    DBusImageList iconPixmap() const;
     QString emptyName() const { return {}; }
     DBusImageList noImage() const { return {}; }
     DBusToolTip toolTip() const { return {QString(), {}, QStringLiteral("Corvalink"), QString()}; }
@@ -96,6 +96,7 @@ private:
     QString m_themeName;
     // Looked up when a host first asks, not at start-up.
     mutable std::optional<QString> m_iconName;
-    DBusImageList m_pixmaps;
+    QIcon m_icon;
+    mutable DBusImageList m_pixmaps;
     bool m_registered = false;
 };
