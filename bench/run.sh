@@ -13,33 +13,35 @@ QT_QPA_PLATFORM=offscreen "$bin/bench_store" --benchmark_repetitions=5 --benchma
 echo "== status menu rebuild (offscreen)"
 QT_QPA_PLATFORM=offscreen "$bin/bench_menu" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-# Start-up: medians of 15 runs on Xvfb with a tray host.
+# Start-up: medians of 15 rounds on Xvfb with a tray host; the probes take
+# turns, so that the machine's drift touches them alike.
 startup() {
-  local probe=$1 times=() sizes=()
+  declare -A times sizes
+  local probe started
   for _ in $(seq 15); do
-    local started
-    started=$(date +%s.%N)
-    while read -r key value; do
-      case $key in
-        event-loop-at-ms) times+=("$(awk -v v="$value" -v s="$started" 'BEGIN { printf "%.1f", v - s * 1000 }')") ;;
-        rss-kib) sizes+=("$value") ;;
-      esac
-    done < <("$probe")
+    for probe in "$@"; do
+      started=$(date +%s.%N)
+      while read -r key value; do
+        case $key in
+          event-loop-at-ms) times[$probe]+="$(awk -v v="$value" -v s="$started" 'BEGIN { printf "%.1f", v - s * 1000 }') " ;;
+          rss-kib) sizes[$probe]+="$value " ;;
+        esac
+      done < <("$probe")
+    done
   done
   local time size
-  time=$(printf '%s\n' "${times[@]}" | sort -n | sed -n 8p)
-  size=$(printf '%s\n' "${sizes[@]}" | sort -n | sed -n 8p)
-  echo "  to event loop: median ${time} ms; resident: median $((size / 1024)) MiB (${size} KiB)"
+  for probe in "$@"; do
+    time=$(tr ' ' '\n' <<<"${times[$probe]}" | grep . | sort -n | sed -n 8p)
+    size=$(tr ' ' '\n' <<<"${sizes[$probe]}" | grep . | sort -n | sed -n 8p)
+    echo "  $(basename "$probe"): to event loop: median ${time} ms; resident: median $((size / 1024)) MiB (${size} KiB)"
+  done
 }
 export -f startup
-echo "== a bare Qt tray icon, for comparison (Xvfb)"
-tests/common/with-xvfb bash -c "startup $bin/bench_startup_bare"
-echo "== tray app start-up, web windows in their helper process (Xvfb)"
-tests/common/with-xvfb bash -c "startup $bin/bench_startup"
-if [ -x "$bin/bench_startup_webengine" ]; then
-  echo "== the same app carrying the web engine itself (Xvfb)"
-  tests/common/with-xvfb bash -c "startup $bin/bench_startup_webengine"
-fi
+echo "== start-up (Xvfb): _bare is a bare Qt tray icon, for comparison; bench_startup the tray app, web"
+echo "   windows in their helper process; _webengine the same app carrying the web engine itself"
+probes="$bin/bench_startup_bare $bin/bench_startup"
+[ -x "$bin/bench_startup_webengine" ] && probes+=" $bin/bench_startup_webengine"
+tests/common/with-xvfb bash -c "startup $probes"
 
 # "corvalink --list": medians of 15 runs with no accounts and with 10,000 (50 sites,
 # half of them opened once), no Corvalink running.
