@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr QLatin1String lockName("corvalink-web.lock");
+
 // How long a closed window's store may take to be let go of, checked this often.
 constexpr int storeCheckMs = 50;
 constexpr int storeChecks = 60;
@@ -22,9 +24,11 @@ constexpr int storeChecks = 60;
 // The engine closes a deleted profile's files on threads of its own, a moment
 // later (local storage's database was seen open 50 ms on). Until then the store
 // must not be deleted or opened again; Linux tells which files this process holds.
-bool storeIsOpen(const QString& storage, const QString& lockPath)
+bool storeIsOpen(const QString& storage)
 {
+    // Paths as the links in /proc show them: resolved. The lock stays ours until the end.
     const QString prefix = QDir(storage).canonicalPath() + QLatin1Char('/');
+    const QString lockPath = prefix + lockName;
     const QDir descriptors(QStringLiteral("/proc/self/fd"));
     const QStringList entries = descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     for (const QString& entry : entries) {
@@ -37,7 +41,7 @@ bool storeIsOpen(const QString& storage, const QString& lockPath)
 
 QString lockPathIn(const QString& storage)
 {
-    return storage + QStringLiteral("/corvalink-web.lock");
+    return storage + QLatin1Char('/') + lockName;
 }
 
 } // namespace
@@ -162,7 +166,7 @@ void WindowHost::windowGone(const QString& profile)
 
 void WindowHost::finishClosing(const QString& profile, const std::shared_ptr<Entry>& entry, int attemptsLeft)
 {
-    if (attemptsLeft > 0 && storeIsOpen(entry->storage, lockPathIn(entry->storage))) {
+    if (attemptsLeft > 0 && storeIsOpen(entry->storage)) {
         QTimer::singleShot(storeCheckMs, this,
                            [this, profile, entry, attemptsLeft] { finishClosing(profile, entry, attemptsLeft - 1); });
         return;
