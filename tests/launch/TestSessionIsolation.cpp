@@ -197,8 +197,9 @@ private Q_SLOTS:
         QVERIFY(!TestEnvironment::readFile(u"/proc/self/maps"_s).contains("WebEngine")); // it lives in the helper
         QStringList found;
         QTRY_VERIFY_WITH_TIMEOUT(!(found = titled("work")).isEmpty(), 30000);
-        // A link handed to the account loads in the window already open.
-        WebFallbackWindow::showLink(a, QUrl(m_server.url(u"/linked"_s)));
+        // A link handed to the account loads in the window already open, also
+        // one whose text holds a command word.
+        WebFallbackWindow::showLink(a, QUrl(m_server.url(u"/linked?then=close"_s)));
         QTRY_VERIFY_WITH_TIMEOUT(m_server.countFor(u"/linked"_s) == 1, 30000);
         QCOMPARE(titled("work"), found);
 

@@ -50,17 +50,21 @@ void WebWindow::bringToFront()
 
 void WebWindow::handleCommands(const QByteArray& commands)
 {
-    if (commands.contains("close")) {
-        close();
-        return;
-    }
-    // "open URL": a link handed to this account while its window is open.
+    // Whole lines only: a link's text may hold any command word.
     for (const QByteArray& line : commands.split('\n')) {
-        const QUrl link =
-            line.startsWith("open ") ? QUrl::fromEncoded(line.mid(5).trimmed(), QUrl::StrictMode) : QUrl();
+        const QByteArray command = line.trimmed();
+        if (command == "close") {
+            close();
+            return;
+        }
+        if (command == "raise")
+            bringToFront();
+        if (!command.startsWith("open "))
+            continue;
+        // A link handed to this account while its window is open.
+        const QUrl link = QUrl::fromEncoded(command.mid(5), QUrl::StrictMode);
         if (link.isValid() && (link.scheme() == QLatin1String("http") || link.scheme() == QLatin1String("https")))
             load(link);
-    }
-    if (commands.contains("raise") || commands.contains("open "))
         bringToFront();
+    }
 }
