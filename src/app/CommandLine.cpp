@@ -8,10 +8,21 @@
 
 namespace {
 
+// In place: a listing of thousands of accounts builds one string.
+void appendDescription(QString& text, const Account& account)
+{
+    text += account.idText();
+    text += QLatin1Char('\t');
+    text += CommandLine::escaped(account.siteName);
+    text += QLatin1Char('\t');
+    text += CommandLine::escaped(account.label);
+}
+
 QString describe(const Account& account)
 {
-    return account.idText() + QLatin1Char('\t') + CommandLine::escaped(account.siteName) + QLatin1Char('\t') +
-           CommandLine::escaped(account.label);
+    QString text;
+    appendDescription(text, account);
+    return text;
 }
 
 // Line and paragraph separators and the bidirectional controls: a terminal or
@@ -156,8 +167,10 @@ QString listing(const QList<Account>& accounts)
 {
     QString text;
     text.reserve(accounts.size() * 64);
-    for (const Account* account : StatusMenuContent::inMenuOrder(accounts))
-        text += describe(*account) + QLatin1Char('\n');
+    for (const Account* account : StatusMenuContent::inMenuOrder(accounts)) {
+        appendDescription(text, *account);
+        text += QLatin1Char('\n');
+    }
     return text;
 }
 
