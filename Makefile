@@ -1,7 +1,8 @@
 # make run   installs what is missing, builds and starts Corvalink
 # make test  installs what is missing, builds and runs every test
+# make desktop-test  the same for the tests in whole desktop shells (KDE Plasma)
 
-.PHONY: build run test asan-test fuzz bench install deb package-check format clean
+.PHONY: build run test desktop-test asan-test fuzz bench install deb package-check format clean
 
 build:
 	@bash tools/install-deps.sh run
@@ -16,6 +17,12 @@ test:
 	cmake --preset default
 	cmake --build --preset default
 	ctest --preset default -j2
+
+desktop-test:
+	@bash tools/install-deps.sh desktop
+	cmake --preset default
+	cmake --build --preset default
+	ctest --preset desktop
 
 asan-test:
 	@bash tools/install-deps.sh test

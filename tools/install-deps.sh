@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages that one use of the tree needs, and only those:
 #   tools/install-deps.sh run      build and run Corvalink (make run)
 #   tools/install-deps.sh test     build and run every test (make test, make asan-test)
+#   tools/install-deps.sh desktop  the whole desktop shells as well (make desktop-test)
 #   tools/install-deps.sh fuzz     the libFuzzer build (make fuzz)
 #   tools/install-deps.sh format   clang-format (make format)
 #   tools/install-deps.sh deb      build and check the Debian package (make deb, make package-check)
@@ -19,10 +20,11 @@ test=("${run[@]}" libbenchmark-dev
 case "${1:-run}" in
   run) packages=("${run[@]}") ;;
   test) packages=("${test[@]}") ;;
+  desktop) packages=("${test[@]}" plasma-workspace plasma-desktop kded5) ;;
   fuzz) packages=("${build[@]}" clang libclang-rt-14-dev) ;;
   format) packages=(clang-format) ;;
   deb) packages=("${build[@]}" dpkg-dev file fakeroot help2man lintian appstream desktop-file-utils man-db xvfb xauth) ;;
-  *) echo "usage: $0 run|test|fuzz|format|deb" >&2; exit 2 ;;
+  *) echo "usage: $0 run|test|desktop|fuzz|format|deb" >&2; exit 2 ;;
 esac
 
 missing=()
