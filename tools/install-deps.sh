@@ -15,7 +15,7 @@ run=("${build[@]}" qt6-wayland chromium xdg-utils)
 test=("${run[@]}" libbenchmark-dev
       xvfb xauth xdotool trayer x11-utils x11-xserver-utils x11-xkb-utils
       dbus-daemon dbus-bin xdg-desktop-portal xdg-desktop-portal-kde libkf5globalaccel-bin python3-gi gir1.2-dbusmenu-glib-0.4 gir1.2-gtk-3.0 sqlite3
-      sway wtype grim firefox-esr xfce4-panel lxqt-panel openbox)
+      sway waybar wtype grim firefox-esr xfce4-panel lxqt-panel openbox)
 
 case "${1:-run}" in
   run) packages=("${run[@]}") ;;

@@ -7,9 +7,9 @@
 
 #include <unistd.h>
 
-// The app as a native client of a headless sway session: no tray, no global
-// shortcut, no menu at the pointer. "corvalink --menu" (what a user binds to a
-// key) opens the account switcher; wtype types into it.
+// The app as a native client of a headless sway session with waybar's tray: no
+// global shortcut, no menu at the pointer. "corvalink --menu" (what a user binds
+// to a key) opens the account switcher; wtype types into it.
 class TestWaylandSession : public QObject {
     Q_OBJECT
 
@@ -18,7 +18,7 @@ private:
     // Outside the test's home, which the user nobody cannot enter.
     QTemporaryDir m_runtimeDir{QDir::tempPath() + u"/corvalink-sway-XXXXXX"_s};
     const QString m_runtime = m_runtimeDir.path();
-    OwnedProcess m_sway, m_keyboard;
+    OwnedProcess m_sway, m_keyboard, m_bus, m_waybar;
     AppDriver m_driver;
     std::unique_ptr<OwnedProcess> m_app;
     const Account m_course = TestAccounts::make("Cours", u"\u00C9cole"_s, "https://ecole.example/");
@@ -31,6 +31,8 @@ private:
         return process.readAllStandardOutput();
     }
     static void type(const QStringList& arguments) { runClient(u"wtype"_s, arguments); }
+    // Where waybar draws its tray: the top left corner.
+    static QImage trayArea() { return QImage::fromData(runClient(u"grim"_s, {"-g", "0,0 40x28", "-"})); }
 
     // The app's windows as sway has them (shell, focused), with whether they float.
     QList<QJsonObject> appWindows() const
@@ -90,12 +92,28 @@ private Q_SLOTS:
         // A keyboard for the whole session: a seat without one leaves no window active.
         m_keyboard.start(u"wtype"_s, {"-s", "600000", "-k", "F13"});
 
-        AppDriver::writeAccounts(
-            {TestAccounts::make("work", "GitHub"), TestAccounts::make("perso", "GitHub"), m_course});
+        // waybar's tray, its StatusNotifierWatcher in the bar itself.
+        QVERIFY(TestEnvironment::startSessionBus(m_bus));
+        TestEnvironment::writeFile(qEnvironmentVariable("XDG_CONFIG_HOME") + u"/waybar/config"_s,
+                                   R"({"position": "top", "height": 28, "modules-left": ["tray"]})");
+        m_waybar.start(u"waybar"_s, {});
+        QTRY_VERIFY2_WITH_TIMEOUT(!trayArea().isNull(), m_waybar.log().constData(), patience);
+        const QImage emptyTray = trayArea();
+
+        const Account perso = TestAccounts::make("perso", "GitHub");
+        AppDriver::writeAccounts({TestAccounts::make("work", "GitHub"), perso, m_course});
         m_driver.environment = QProcessEnvironment::systemEnvironment();
         m_driver.environment.insert(u"PATH"_s, m_driver.bin);
         m_app = m_driver.start();
-        QTest::qWait(1000);
+        QTRY_VERIFY2_WITH_TIMEOUT(trayArea() != emptyTray, m_waybar.log().constData(), patience);
+        // No pointer in a headless session: the menu is driven through
+        // libdbusmenu, as waybar's menus are, clicks sent as EventGroup.
+        QProcess host;
+        host.start(u"/usr/bin/python3"_s,
+                   {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/dbusmenu-host.py"),
+                    u"org.kde.StatusNotifierItem-%1-1"_s.arg(m_app->processId()), u"/MenuBar"_s, u"perso"_s});
+        host.waitForFinished(patience);
+        QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(perso));
         QVERIFY2(menu(), m_sway.log().constData());
         QCOMPARE(switcher().value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
         QVERIFY(switcher().value(u"floating"_s).toBool());
