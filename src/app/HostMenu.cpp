@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QIcon>
+#include <QSet>
 
 namespace {
 
@@ -62,16 +63,18 @@ public:
     {
         DBusMenuItem result;
         // The n-th separator stays a separator.
-        result.id = entry.kind == MenuEntry::Kind::Separator
-                        ? m_ids.of(QStringLiteral("separator:%1").arg(++m_separators))
-                        : m_ids.of(keyOf(entry, label));
+        const QString key = entry.kind == MenuEntry::Kind::Separator
+                                ? QStringLiteral("separator:%1").arg(++m_separators)
+                                : keyOf(entry, label);
+        result.id = m_ids.of(key);
+        built.keys.append(key);
         result.label = shortened(label);
         result.enabled = entry.enabled;
         result.separator = entry.kind == MenuEntry::Kind::Separator;
         if (entry.account && entry.kind == MenuEntry::Kind::Account)
             result.iconPng = dotPng(entry.account->color);
         if (entry.enabled)
-            built.targets.insert(result.id, entry);
+            built.targets.insert(key, entry);
         return result;
     }
 
@@ -93,20 +96,7 @@ private:
     int m_separators = 0;
 };
 
-} // namespace
-
-namespace HostMenu {
-
-int Ids::of(const QString& key)
-{
-    // 0 is the root's.
-    auto it = m_ids.constFind(key);
-    if (it == m_ids.cend())
-        it = m_ids.insert(key, int(m_ids.size()) + 1);
-    return *it;
-}
-
-Built build(const QList<MenuEntry>& entries, Ids& ids)
+HostMenu::Built buildOnce(const QList<MenuEntry>& entries, HostMenu::Ids& ids)
 {
     Builder builder(ids);
     for (const MenuEntry& entry : entries) {
@@ -118,6 +108,47 @@ Built build(const QList<MenuEntry>& entries, Ids& ids)
             builder.built.items.append(builder.item(entry, entry.title));
     }
     return builder.built;
+}
+
+} // namespace
+
+namespace HostMenu {
+
+int Ids::of(const QString& key)
+{
+    auto it = m_ids.constFind(key);
+    if (it == m_ids.cend()) {
+        // 0 is the root's.
+        const int id = int(m_keys.size()) + 1;
+        m_keys.insert(id, key);
+        it = m_ids.insert(key, id);
+    }
+    return *it;
+}
+
+bool Ids::reordered(const QStringList& keys) const
+{
+    const auto common = [](const QStringList& order, const QSet<QString>& others) {
+        QStringList kept;
+        for (const QString& key : order) {
+            if (others.contains(key))
+                kept.append(key);
+        }
+        return kept;
+    };
+    const QSet<QString> now(keys.cbegin(), keys.cend()), before(m_lastOrder.cbegin(), m_lastOrder.cend());
+    return common(keys, before) != common(m_lastOrder, now);
+}
+
+Built build(const QList<MenuEntry>& entries, Ids& ids)
+{
+    Built built = buildOnce(entries, ids);
+    if (ids.reordered(built.keys)) {
+        ids.renew();
+        built = buildOnce(entries, ids);
+    }
+    ids.remember(built.keys);
+    return built;
 }
 
 } // namespace HostMenu

@@ -40,8 +40,9 @@ void StatusItem::start(const QIcon& icon, const QString& iconName)
             return built.items;
         },
         [this](int id) {
-            if (m_targets.contains(id))
-                m_trigger(m_targets.value(id));
+            // A click may name an item of an earlier layout: its key still says which.
+            if (const auto target = m_targets.constFind(m_ids.keyOf(id)); target != m_targets.cend())
+                m_trigger(*target);
         },
         this);
     m_sni->setIcon(icon, iconName);

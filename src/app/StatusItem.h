@@ -54,6 +54,6 @@ private:
     StatusNotifierItem* m_sni = nullptr;
     QPointer<QSystemTrayIcon> m_xembed;
     QTimer* m_poll = nullptr;
-    QHash<int, MenuEntry> m_targets;
+    QHash<QString, MenuEntry> m_targets;
     HostMenu::Ids m_ids;
 };

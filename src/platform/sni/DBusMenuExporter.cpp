@@ -50,6 +50,7 @@ bool DBusMenuExporter::refresh()
     DBusMenuItemPropertiesList changed;
     DBusMenuItemKeysList removed; // a colour dot gone, say
     const std::function<void(const DBusMenuItem&)> compare = [&](const DBusMenuItem& item) {
+        m_clickable.insert(item.id, item.enabled && !item.separator && item.children.isEmpty());
         if (const DBusMenuItem* before = find(item.id)) {
             const QVariantMap was = properties(*before, {}), now = properties(item, {});
             if (was != now)
@@ -145,8 +146,7 @@ void DBusMenuExporter::Event(int id, const QString& eventId, const QDBusVariant&
 {
     if (eventId != QLatin1String("clicked"))
         return;
-    const DBusMenuItem* item = find(id);
-    if (!item || !item->enabled || item->separator || !item->children.isEmpty())
+    if (!m_clickable.value(id))
         return;
     // Answer the host first: the click may open a modal question.
     QMetaObject::invokeMethod(
@@ -157,7 +157,7 @@ QList<int> DBusMenuExporter::EventGroup(const DBusMenuEventList& events)
 {
     QList<int> unknown;
     for (const DBusMenuEvent& event : events) {
-        if (find(event.id))
+        if (m_clickable.contains(event.id))
             Event(event.id, event.eventId, event.data, event.timestamp);
         else
             unknown.append(event.id);

@@ -3,6 +3,7 @@
 #include "DBusMenuItem.h"
 #include "DBusMenuTypes.h"
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -58,6 +59,9 @@ private:
     Provider m_provider;
     ClickHandler m_onClick;
     DBusMenuItem m_root;
+    // Every id sent this run, and whether a click on it does something: a host
+    // may click an item of a layout it read before the last one.
+    QHash<int, bool> m_clickable;
     uint m_revision = 1;
     bool m_built = false;
 };
