@@ -4,7 +4,8 @@
 # so a click travels as EventGroup whenever the exporter's Version is 3.
 #
 # Usage: dbusmenu-host.py SERVICE PATH [LABEL]
-# Prints the labels one per line (separators as ---, submenu items indented),
+# Prints the labels one per line (separators as ---, submenu items indented,
+# "*" after those with an icon),
 # then clicks the item labelled LABEL, if given.
 import sys
 import gi
@@ -19,7 +20,8 @@ loop = GLib.MainLoop()
 
 def items(parent, depth):
     for child in parent.get_children():
-        yield "  " * depth + (child.property_get("label") or "---"), child
+        icon = "*" if child.property_exist("icon-data") else ""
+        yield "  " * depth + (child.property_get("label") or "---") + icon, child
         yield from items(child, depth + 1)
 
 
@@ -28,11 +30,12 @@ def show_and_click():
     if not lines:
         return  # not read yet: the next layout-updated comes
     print("\n".join(text for text, _ in lines), flush=True)
-    for item in (item for text, item in lines if text.strip() == wanted):
+    for item in (item for text, item in lines if text.strip().rstrip("*") == wanted):
         item.handle_event("clicked", GLib.Variant("i", 0), 0)
     GLib.timeout_add(500, loop.quit)  # time for the event to go out
 
 
-client.connect("layout-updated", lambda _client: GLib.idle_add(show_and_click))
+# Each item's other properties (its icon) come in a moment after the layout.
+client.connect("layout-updated", lambda _client: GLib.timeout_add(300, show_and_click))
 GLib.timeout_add(15000, loop.quit)
 loop.run()

@@ -64,6 +64,28 @@ public:
                 account.url};
     }
 
+    // A click on the tray icon at the panel's first place (14,14), Down n times
+    // in the menu that opens, Return: what the browser was given.
+    QStringList pickFromTray(const char* button, int downs) const
+    {
+        XDoTool::run({"mousemove", "14", "14", "click", button});
+        QTest::qWait(1500);
+        for (int down = 0; down < downs; ++down)
+            XDoTool::key(u"Down"_s);
+        XDoTool::key(u"Return"_s);
+        return browserArguments();
+    }
+    // The exported menu as libdbusmenu-glib reads it (XFCE's panel, waybar), one
+    // line per item, after a click on the item labelled `label`.
+    static QString readAndClickWithLibdbusmenu(const QString& service, const QString& label)
+    {
+        QProcess host;
+        host.start(u"/usr/bin/python3"_s,
+                   {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/dbusmenu-host.py"), service, u"/MenuBar"_s, label});
+        host.waitForFinished(20000);
+        return QString::fromUtf8(host.readAllStandardOutput()).trimmed().replace(u'\n', u'|');
+    }
+
     // The centres of corvalink's icons in the XEmbed tray host.
     static QList<QPoint> trayIcons()
     {

@@ -58,26 +58,29 @@ private Q_SLOTS:
         AppDriver driver;
         driver.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
         windowManager.start(u"openbox"_s, {});
+        // The app first, the panel after it: as at a login that starts both.
+        const Account work = TestAccounts::make("work", "GitHub"), perso = TestAccounts::make("perso", "GitHub");
+        AppDriver::writeAccounts({work, perso});
+        const auto app = driver.start();
         panelProcess.start(panel, {});
         const QDBusConnection connection = QDBusConnection::connectToBus(address, panel);
         QVERIFY2(QTest::qWaitFor(
                      [&] { return connection.interface()->isServiceRegistered(u"org.kde.StatusNotifierWatcher"_s); },
                      patience),
                  panelProcess.log().constData());
-        const Account work = TestAccounts::make("work", "GitHub"), perso = TestAccounts::make("perso", "GitHub");
-        AppDriver::writeAccounts({work, perso});
-        const auto app = driver.start();
         QTest::qWait(2000); // registered, and drawn by the panel
         // Opening perso puts it first in its group: the next menu shows the new order.
-        for (const auto& [downs, account] : {std::pair{1, perso}, {2, work}}) {
-            XDoTool::run({"mousemove", "14", "14", "click", "1"});
-            QTest::qWait(1000);
-            for (int down = 0; down < downs; ++down)
-                XDoTool::key(u"Down"_s); // past the "GitHub" header
-            XDoTool::key(u"Return"_s);
-            QVERIFY2(driver.browserArguments() == AppDriver::expectedArguments(account),
+        for (const auto& [downs, account] : {std::pair{1, perso}, {2, work}})
+            QVERIFY2(driver.pickFromTray("1", downs) == AppDriver::expectedArguments(account),
                      panelProcess.log().constData());
-        }
+        // The panel goes and an XEmbed tray comes: the icon moves there, and
+        // leaves it when the panel is back.
+        panelProcess.kill();
+        OwnedProcess trayer;
+        trayer.start(u"trayer"_s, {"--edge", "top", "--widthtype", "request", "--height", "24"});
+        QTRY_VERIFY_WITH_TIMEOUT(!AppDriver::trayIcons().isEmpty(), patience);
+        panelProcess.start(panel, {});
+        QTRY_VERIFY_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), patience);
     }
 };
 

@@ -108,11 +108,8 @@ private Q_SLOTS:
         QTRY_VERIFY2_WITH_TIMEOUT(trayArea() != emptyTray, m_waybar.log().constData(), patience);
         // No pointer in a headless session: the menu is driven through
         // libdbusmenu, as waybar's menus are, clicks sent as EventGroup.
-        QProcess host;
-        host.start(u"/usr/bin/python3"_s,
-                   {QStringLiteral(CORVALINK_TEST_COMMON_DIR "/dbusmenu-host.py"),
-                    u"org.kde.StatusNotifierItem-%1-1"_s.arg(m_app->processId()), u"/MenuBar"_s, u"perso"_s});
-        host.waitForFinished(patience);
+        AppDriver::readAndClickWithLibdbusmenu(u"org.kde.StatusNotifierItem-%1-1"_s.arg(m_app->processId()),
+                                               u"perso"_s);
         QCOMPARE(m_driver.browserArguments(), AppDriver::expectedArguments(perso));
         QVERIFY2(menu(), m_sway.log().constData());
         QCOMPARE(switcher().value(u"shell"_s).toString(), u"xdg_shell"_s); // not XWayland
