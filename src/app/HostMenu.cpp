@@ -118,12 +118,19 @@ int Ids::of(const QString& key)
 {
     auto it = m_ids.constFind(key);
     if (it == m_ids.cend()) {
-        // 0 is the root's.
-        const int id = int(m_keys.size()) + 1;
-        m_keys.insert(id, key);
-        it = m_ids.insert(key, id);
+        m_keys.insert(m_next, key);
+        it = m_ids.insert(key, m_next++);
     }
     return *it;
+}
+
+void Ids::renew()
+{
+    QHash<int, QString> held;
+    for (auto it = m_ids.cbegin(); it != m_ids.cend(); ++it)
+        held.insert(it.value(), it.key());
+    m_keys = std::move(held);
+    m_ids.clear();
 }
 
 bool Ids::reordered(const QStringList& keys) const

@@ -31,14 +31,16 @@ public:
     QString keyOf(int id) const { return m_keys.value(id); }
     // Whether the items of the last layout come in another order in this one.
     bool reordered(const QStringList& keys) const;
-    // Forgets the current ids (they keep naming their items) for new ones.
-    void renew() { m_ids.clear(); }
+    // New ids for every item. The current ones still name their items, since
+    // hosts may show them yet; those of earlier layouts name nothing any more.
+    void renew();
     void remember(const QStringList& keys) { m_lastOrder = keys; }
 
 private:
     QHash<QString, int> m_ids;
     QHash<int, QString> m_keys;
     QStringList m_lastOrder;
+    int m_next = 1; // 0 is the root's
 };
 
 Built build(const QList<MenuEntry>& entries, Ids& ids);

@@ -49,8 +49,16 @@ bool DBusMenuExporter::refresh()
         return false;
     DBusMenuItemPropertiesList changed;
     DBusMenuItemKeysList removed; // a colour dot gone, say
+    // The ids of this layout and of the one before it, which a host may still show.
+    QHash<int, bool> clickable;
+    const std::function<void(const DBusMenuItem&)> note = [&](const DBusMenuItem& item) {
+        clickable.insert(item.id, item.enabled && !item.separator && item.children.isEmpty());
+        for (const DBusMenuItem& child : item.children)
+            note(child);
+    };
+    note(m_root);
     const std::function<void(const DBusMenuItem&)> compare = [&](const DBusMenuItem& item) {
-        m_clickable.insert(item.id, item.enabled && !item.separator && item.children.isEmpty());
+        clickable.insert(item.id, item.enabled && !item.separator && item.children.isEmpty());
         if (const DBusMenuItem* before = find(item.id)) {
             const QVariantMap was = properties(*before, {}), now = properties(item, {});
             if (was != now)
@@ -64,6 +72,7 @@ bool DBusMenuExporter::refresh()
             compare(child);
     };
     compare(root);
+    m_clickable = std::move(clickable);
     m_root = std::move(root);
     ++m_revision;
     if (!changed.isEmpty() || !removed.isEmpty())

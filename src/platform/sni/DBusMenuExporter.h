@@ -59,8 +59,8 @@ private:
     Provider m_provider;
     ClickHandler m_onClick;
     DBusMenuItem m_root;
-    // Every id sent this run, and whether a click on it does something: a host
-    // may click an item of a layout it read before the last one.
+    // The ids a host may show, and whether a click on one does something: a
+    // host may click an item of the layout it read before the last one.
     QHash<int, bool> m_clickable;
     uint m_revision = 1;
     bool m_built = false;
