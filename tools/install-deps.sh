@@ -20,7 +20,8 @@ test=("${run[@]}" libbenchmark-dev
 case "${1:-run}" in
   run) packages=("${run[@]}") ;;
   test) packages=("${test[@]}") ;;
-  desktop) packages=("${test[@]}" plasma-workspace plasma-desktop kded5 gnome-shell gnome-shell-extension-appindicator) ;;
+  desktop) packages=("${test[@]}" plasma-workspace plasma-desktop kded5 gnome-shell gnome-shell-extension-appindicator
+                    dconf-service dconf-gsettings-backend libglib2.0-bin) ;;
   fuzz) packages=("${build[@]}" clang libclang-rt-14-dev) ;;
   format) packages=(clang-format) ;;
   deb) packages=("${build[@]}" dpkg-dev file fakeroot help2man lintian appstream desktop-file-utils man-db xvfb xauth) ;;
