@@ -57,8 +57,8 @@ bool DBusMenuExporter::refresh()
             note(child);
     };
     note(m_root);
+    note(root);
     const std::function<void(const DBusMenuItem&)> compare = [&](const DBusMenuItem& item) {
-        clickable.insert(item.id, item.enabled && !item.separator && item.children.isEmpty());
         if (const DBusMenuItem* before = find(item.id)) {
             const QVariantMap was = properties(*before, {}), now = properties(item, {});
             if (was != now)
