@@ -58,16 +58,15 @@ private Q_SLOTS:
         AppDriver driver;
         driver.environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
         windowManager.start(u"openbox"_s, {});
-        // The app first, the panel after it: as at a login that starts both.
-        const Account work = TestAccounts::make("work", "GitHub"), perso = TestAccounts::make("perso", "GitHub");
-        AppDriver::writeAccounts({work, perso});
-        const auto app = driver.start();
         panelProcess.start(panel, {});
         const QDBusConnection connection = QDBusConnection::connectToBus(address, panel);
         QVERIFY2(QTest::qWaitFor(
                      [&] { return connection.interface()->isServiceRegistered(u"org.kde.StatusNotifierWatcher"_s); },
                      patience),
                  panelProcess.log().constData());
+        const Account work = TestAccounts::make("work", "GitHub"), perso = TestAccounts::make("perso", "GitHub");
+        AppDriver::writeAccounts({work, perso});
+        const auto app = driver.start();
         QTest::qWait(2000); // registered, and drawn by the panel
         // Opening perso puts it first in its group: the next menu shows the new order.
         for (const auto& [downs, account] : {std::pair{1, perso}, {2, work}})
