@@ -1,11 +1,12 @@
 #include "SingleInstance.h"
 
+#include "FileLock.h"
+#include "LocalServer.h"
+#include "LocalSocket.h"
 #include "Paths.h"
 
 #include <QDataStream>
-#include <QLocalServer>
-#include <QLocalSocket>
-#include <QLockFile>
+#include <QIODevice>
 #include <QPointer>
 #include <QTimer>
 
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int connectTimeoutMs = 1000;
+constexpr int writeTimeoutMs = 1000;
 // Opening an account in a web window answers once its helper is up.
 constexpr int answerTimeoutMs = 60000;
 // Requests are a few arguments: a peer that sends more, or takes longer to send
@@ -45,29 +46,26 @@ std::optional<SingleInstance::Answer> SingleInstance::handOver(const QStringList
 {
     if (socketPath().isEmpty())
         return std::nullopt;
-    QLocalSocket socket;
-    socket.connectToServer(socketPath());
-    if (!socket.waitForConnected(connectTimeoutMs))
+    const auto socket = LocalSocket::connectTo(socketPath());
+    if (!socket)
         return std::nullopt;
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << arguments;
-    socket.write(message);
-    socket.waitForBytesWritten(connectTimeoutMs);
+    socket->writeAll(message, writeTimeoutMs);
 
-    QDataStream stream(&socket);
     Answer answer;
     for (;;) {
-        stream.startTransaction();
+        QDataStream stream(socket->received());
         qint32 status = 0;
         stream >> status >> answer.message;
-        if (stream.commitTransaction()) {
+        if (stream.status() == QDataStream::Ok) {
             answer.status = status;
             return answer;
         }
-        if (socket.bytesAvailable() > maxAnswerBytes)
+        if (socket->received().size() > maxAnswerBytes)
             return Answer{1, QStringLiteral("The running Corvalink sent an answer too long to read.")};
-        if (!socket.waitForReadyRead(answerTimeoutMs))
+        if (!socket->waitForReadyRead(answerTimeoutMs))
             return Answer{1, QStringLiteral("The running Corvalink did not answer.")};
     }
 }
@@ -81,73 +79,72 @@ bool SingleInstance::becomePrimary(const QStringList& arguments)
         return true;
     }
     // Held from the look for a running instance until this one listens.
-    QLockFile startLock(path + QStringLiteral(".lock"));
-    if (!startLock.lock())
-        qWarning("Corvalink: cannot lock %s.lock; another start may run at the same time", qPrintable(path));
+    const FileLock startLock(path, FileLock::Kind::Start);
+    if (!startLock.isLocked())
+        qWarning("Corvalink: cannot lock the start of %s; another start may run at the same time", qPrintable(path));
     if (handOver(arguments))
         return false;
     // Nobody answered: whatever is left at the path is from an instance that died.
-    QLocalServer::removeServer(path);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_server = new LocalServer(this);
     if (!m_server->listen(path))
         qWarning("Corvalink: cannot listen on %s: %s", qPrintable(path), qPrintable(m_server->errorString()));
-    connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnection);
+    connect(m_server, &LocalServer::newConnection, this, &SingleInstance::accept);
     return true;
 }
 
-void SingleInstance::acceptConnection()
+void SingleInstance::accept(LocalSocket* socket)
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        // Past this the socket stops reading, so a peer cannot fill our memory.
-        socket->setReadBufferSize(maxRequestBytes);
-        auto* deadline = new QTimer(socket);
-        deadline->setSingleShot(true);
-        connect(deadline, &QTimer::timeout, socket, [socket] {
-            qWarning("Corvalink: dropped a peer that sent no whole request within %d ms", requestTimeoutMs);
+    connect(socket, &LocalSocket::disconnected, socket, &QObject::deleteLater);
+    auto* deadline = new QTimer(socket);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, socket, [socket] {
+        qWarning("Corvalink: dropped a peer that sent no whole request within %d ms", requestTimeoutMs);
+        socket->abort();
+    });
+    deadline->start(requestTimeoutMs);
+    connect(socket, &LocalSocket::readyRead, this, [this, socket, deadline] {
+        // A peer cannot fill our memory, nor before its request nor after it.
+        if (socket->received().size() > maxRequestBytes) {
+            qWarning("Corvalink: dropped a peer that sent more than %lld bytes", maxRequestBytes);
             socket->abort();
-        });
-        deadline->start(requestTimeoutMs);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, deadline] {
-            // One request per connection; what comes after it is not read.
-            if (!deadline->isActive())
+            return;
+        }
+        // One request per connection; what comes after it is not read.
+        if (!deadline->isActive())
+            return;
+        QDataStream stream(socket->received());
+        // Read by hand: QDataStream would reserve room for whatever count a
+        // peer claims, gigabytes for four bytes.
+        quint32 count = 0;
+        stream >> count;
+        if (stream.status() == QDataStream::Ok && count > maxArguments) {
+            qWarning("Corvalink: dropped a peer that announced %u arguments", count);
+            socket->abort();
+            return;
+        }
+        QStringList arguments;
+        for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+            QString argument;
+            stream >> argument;
+            arguments.append(argument);
+        }
+        if (stream.status() != QDataStream::Ok)
+            return;
+        deadline->stop();
+        const QPointer<LocalSocket> asker(socket);
+        const Reply reply = [asker](const Answer& answer) {
+            if (!asker)
                 return;
-            QDataStream stream(socket);
-            stream.startTransaction();
-            // Read by hand: QDataStream would reserve room for whatever count a
-            // peer claims, gigabytes for four bytes.
-            quint32 count = 0;
-            stream >> count;
-            if (stream.status() == QDataStream::Ok && count > maxArguments) {
-                qWarning("Corvalink: dropped a peer that announced %u arguments", count);
-                socket->abort();
-                return;
-            }
-            QStringList arguments;
-            for (quint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
-                QString argument;
-                stream >> argument;
-                arguments.append(argument);
-            }
-            if (!stream.commitTransaction())
-                return;
-            deadline->stop();
-            const QPointer<QLocalSocket> asker(socket);
-            const Reply reply = [asker](const Answer& answer) {
-                if (!asker)
-                    return;
-                QByteArray bytes;
-                QDataStream out(&bytes, QIODevice::WriteOnly);
-                out << qint32(answer.status) << answer.message;
-                asker->write(bytes);
-                // One answer per connection; the peer has no reason to stay.
-                asker->disconnectFromServer();
-            };
-            if (m_handler)
-                m_handler(arguments, reply);
-            else
-                reply({});
-        });
-    }
+            QByteArray bytes;
+            QDataStream out(&bytes, QIODevice::WriteOnly);
+            out << qint32(answer.status) << answer.message;
+            asker->send(bytes);
+            // One answer per connection; the peer has no reason to stay.
+            asker->disconnectFromPeer();
+        };
+        if (m_handler)
+            m_handler(arguments, reply);
+        else
+            reply({});
+    });
 }

@@ -7,7 +7,8 @@
 #include <functional>
 #include <optional>
 
-class QLocalServer;
+class LocalServer;
+class LocalSocket;
 
 // Keeps one Corvalink per user: a later start hands its arguments to the running
 // one, which answers with an exit status and a message for the later start.
@@ -38,8 +39,8 @@ public:
     static QString socketPath();
 
 private:
-    void acceptConnection();
+    void accept(LocalSocket* socket);
 
-    QLocalServer* m_server = nullptr;
+    LocalServer* m_server = nullptr;
     Handler m_handler;
 };

@@ -7,15 +7,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QHostAddress>
-#include <QNetworkInterface>
 #include <QProcess>
 #include <QSysInfo>
 #include <QUrl>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <ifaddrs.h>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +82,35 @@ user_pref("datareporting.policy.firstRunURL", "");
 user_pref("toolkit.telemetry.reportingpolicy.firstRun", false);
 )";
 
+// Whether `host` is an IPv4 or IPv6 address of this machine: a loopback one or
+// one of its interfaces'.
+bool isOwnAddress(const QString& host)
+{
+    const QByteArray text = host.toLatin1();
+    in_addr v4{};
+    in6_addr v6{};
+    const bool isV4 = ::inet_pton(AF_INET, text.constData(), &v4) == 1;
+    if (!isV4 && ::inet_pton(AF_INET6, text.constData(), &v6) != 1)
+        return false;
+    if (isV4 ? (ntohl(v4.s_addr) >> 24) == 127 : IN6_IS_ADDR_LOOPBACK(&v6))
+        return true;
+    ifaddrs* interfaces = nullptr;
+    if (::getifaddrs(&interfaces) != 0)
+        return false;
+    bool found = false;
+    for (const ifaddrs* entry = interfaces; entry && !found; entry = entry->ifa_next) {
+        if (!entry->ifa_addr)
+            continue;
+        if (isV4 && entry->ifa_addr->sa_family == AF_INET)
+            found = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr == v4.s_addr;
+        else if (!isV4 && entry->ifa_addr->sa_family == AF_INET6)
+            found =
+                std::memcmp(&reinterpret_cast<const sockaddr_in6*>(entry->ifa_addr)->sin6_addr, &v6, sizeof v6) == 0;
+    }
+    ::freeifaddrs(interfaces);
+    return found;
+}
+
 // A browser's lock names its host and process: Chromium's SingletonLock as
 // HOST-PID, Firefox's lock as ADDRESS:+PID.
 bool lockHeldByLiveProcess(const QString& lockPath, const QString& separator)
@@ -94,9 +124,7 @@ bool lockHeldByLiveProcess(const QString& lockPath, const QString& separator)
     bool isNumber = false;
     const pid_t pid = owner.mid(split + separator.size()).toInt(&isNumber);
     const QString host = owner.left(split);
-    const QHostAddress address(host);
-    const bool thisMachine = host == QSysInfo::machineHostName() || address.isLoopback() ||
-                             QNetworkInterface::allAddresses().contains(address);
+    const bool thisMachine = host == QSysInfo::machineHostName() || isOwnAddress(host);
     // A browser on another machine sharing this home counts as running.
     if (split < 0 || !isNumber || !thisMachine)
         return true;

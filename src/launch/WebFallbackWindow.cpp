@@ -1,19 +1,19 @@
 #include "WebFallbackWindow.h"
 
+#include "LocalSocket.h"
 #include "Paths.h"
 #include "WebHelper.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
 
 // How long another process's helper may take to take a command.
-constexpr int connectTimeoutMs = 1000;
+constexpr int commandTimeoutMs = 1000;
 
 QHash<QUuid, WebFallbackWindow*>& windows()
 {
@@ -77,12 +77,8 @@ QString WebFallbackWindow::controlSocket(const QUuid& id)
 
 bool WebFallbackWindow::raiseElsewhere(const QUuid& id)
 {
-    QLocalSocket helper;
-    helper.connectToServer(controlSocket(id));
-    if (!helper.waitForConnected(connectTimeoutMs))
-        return false;
-    helper.write("raise\n");
-    return helper.waitForBytesWritten(connectTimeoutMs);
+    const auto helper = LocalSocket::connectTo(controlSocket(id));
+    return helper && helper->writeAll("raise\n", commandTimeoutMs);
 }
 
 void WebFallbackWindow::start(const Account& account)
@@ -199,10 +195,8 @@ namespace {
 void closeElsewhereThen(const QUuid& id, const std::function<void()>& removeNow,
                         const std::function<void(const QString&)>& refuse)
 {
-    auto* helper = new QLocalSocket;
-    helper->connectToServer(WebFallbackWindow::controlSocket(id));
-    if (!helper->waitForConnected(connectTimeoutMs)) {
-        delete helper;
+    LocalSocket* helper = LocalSocket::connectTo(WebFallbackWindow::controlSocket(id)).release();
+    if (!helper) {
         QTimer::singleShot(0, removeNow);
         return;
     }
@@ -210,11 +204,11 @@ void closeElsewhereThen(const QUuid& id, const std::function<void()>& removeNow,
         helper->deleteLater();
         refuse(QObject::tr("its web window did not close"));
     });
-    QObject::connect(helper, &QLocalSocket::disconnected, helper, [helper, removeNow] {
+    QObject::connect(helper, &LocalSocket::disconnected, helper, [helper, removeNow] {
         helper->deleteLater();
         QTimer::singleShot(0, removeNow);
     });
-    helper->write("close\n");
+    helper->send("close\n");
 }
 
 } // namespace

@@ -330,6 +330,22 @@ private Q_SLOTS:
         }
         const auto dropped = [](const QLocalSocket& peer) { return peer.state() == QLocalSocket::UnconnectedState; };
         QTRY_VERIFY_WITH_TIMEOUT(std::all_of(std::begin(peers), std::end(peers), dropped), 10000);
+        // An answer far larger than the socket takes at once arrives whole, then the connection ends.
+        const QString longAnswer(3 << 20, 'a');
+        instance.setHandler([&](const QStringList&, const SingleInstance::Reply& reply) { reply({7, longAnswer}); });
+        QByteArray request;
+        QDataStream out(&request, QIODevice::WriteOnly);
+        out << QStringList{u"corvalink"_s};
+        QLocalSocket asker;
+        asker.connectToServer(SingleInstance::socketPath());
+        asker.write(request);
+        QByteArray answer;
+        QTRY_VERIFY_WITH_TIMEOUT((answer += asker.readAll(), asker.state() == QLocalSocket::UnconnectedState), 10000);
+        qint32 status = 0;
+        QString message;
+        QDataStream in(answer);
+        in >> status >> message;
+        QVERIFY(status == 7 && message == longAnswer);
         // What a peer answers is printed with its line breaks and tabs, nothing else raw.
         QCOMPARE(CommandLine::printable(u"a\n\tb\x1b[2J\u202E\u2028"_s), u"a\n\tb\\x1b[2J\\u202e\\u2028"_s);
     }
