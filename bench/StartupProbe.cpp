@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 #endif
     QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
+    AppDelegate::setUpApplication();
     SingleInstance instance;
     instance.becomePrimary(app.arguments());
     AppDelegate delegate;

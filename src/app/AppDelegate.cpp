@@ -64,6 +64,15 @@ AppDelegate::~AppDelegate()
     delete m_menu;
 }
 
+void AppDelegate::setUpApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Corvalink"));
+    QApplication::setApplicationVersion(QStringLiteral(CORVALINK_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral(CORVALINK_APP_ID));
+    QApplication::setWindowIcon(TrayArtwork::applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
 bool AppDelegate::applicationDidFinishLaunching(const QStringList& arguments)
 {
     if (const auto folder = CommandLine::snapshotFolder(arguments)) {

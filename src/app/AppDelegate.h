@@ -21,6 +21,9 @@ public:
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;
 
+    // The application's name, icon and lifetime, before anything is shown.
+    static void setUpApplication();
+
     // The start-up sequence, once the event loop runs. Returns false when the
     // process is to end (a snapshot run).
     bool applicationDidFinishLaunching(const QStringList& arguments);

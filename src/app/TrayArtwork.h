@@ -8,5 +8,7 @@
 namespace TrayArtwork {
 
 QIcon icon();
+// The app's own icon, for its windows; each size drawn when first shown.
+QIcon applicationIcon();
 
 } // namespace TrayArtwork

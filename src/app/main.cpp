@@ -118,11 +118,7 @@ int main(int argc, char** argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Corvalink"));
-    QApplication::setApplicationVersion(QStringLiteral(CORVALINK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral(CORVALINK_APP_ID));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalink.svg")));
-    QApplication::setQuitOnLastWindowClosed(false);
+    AppDelegate::setUpApplication();
 
     // A snapshot run renders and quits; it never stands in for the running instance.
     SingleInstance instance;

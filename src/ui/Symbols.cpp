@@ -1,8 +1,8 @@
 #include "Symbols.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
-#include <QSvgRenderer>
 
 namespace {
 
@@ -24,17 +24,22 @@ QPixmap pixmap(const QString& name, qreal size, const QColor& tint, qreal device
 {
     if (!exists(name))
         return {};
-    QSvgRenderer renderer(resourcePath(name));
+    // Read through Qt's SVG image plugin, loaded when a window first needs a
+    // symbol: the tray alone never does.
+    QImageReader reader(resourcePath(name), "svg");
     const int side = qCeil(size * devicePixelRatio);
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
+    reader.setScaledSize(QSize(side, side));
+    QImage image = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        qWarning("Corvalink: cannot draw the symbol %s: %s", qPrintable(name), qPrintable(reader.errorString()));
+        return {};
+    }
     // The SVGs are black: colour them in by keeping their alpha only.
+    QPainter painter(&image);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), tint);
+    painter.fillRect(image.rect(), tint);
     painter.end();
+    QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setDevicePixelRatio(devicePixelRatio);
     return pixmap;
 }
