@@ -34,14 +34,12 @@ LocalServer::~LocalServer()
 
 bool LocalServer::listen(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path) {
+    sockaddr_un address;
+    if (!LocalSocket::addressOf(path, &address)) {
         m_error = QStringLiteral("the path is too long for a socket");
         return false;
     }
-    std::memcpy(address.sun_path, name.constData(), name.size());
+    const QByteArray name = QFile::encodeName(path);
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     ::unlink(name.constData());
     if (fd < 0 || ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||

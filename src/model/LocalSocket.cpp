@@ -40,14 +40,22 @@ bool waitFor(int fd, short events, const QDeadlineTimer& deadline)
 
 } // namespace
 
-std::unique_ptr<LocalSocket> LocalSocket::connectTo(const QString& path)
+bool LocalSocket::addressOf(const QString& path, sockaddr_un* address)
 {
     const QByteArray name = QFile::encodeName(path);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path)
+    *address = sockaddr_un{};
+    address->sun_family = AF_UNIX;
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address->sun_path)
+        return false;
+    std::memcpy(address->sun_path, name.constData(), name.size());
+    return true;
+}
+
+std::unique_ptr<LocalSocket> LocalSocket::connectTo(const QString& path)
+{
+    sockaddr_un address;
+    if (!addressOf(path, &address))
         return nullptr;
-    std::memcpy(address.sun_path, name.constData(), name.size());
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return nullptr;

@@ -7,6 +7,7 @@
 #include <memory>
 
 class QSocketNotifier;
+struct sockaddr_un;
 
 // A connected Unix-domain stream socket between Corvalink processes of one user.
 // Plain POSIX on purpose: the tray app then starts without a network library.
@@ -18,6 +19,9 @@ class LocalSocket : public QObject {
 public:
     // Connected to whoever listens at `path`, or null when nobody does.
     static std::unique_ptr<LocalSocket> connectTo(const QString& path);
+
+    // Fills in the address of a socket at `path`; false when the path cannot be one.
+    static bool addressOf(const QString& path, sockaddr_un* address);
 
     // Takes over a connected descriptor.
     explicit LocalSocket(int fd, QObject* parent = nullptr);
