@@ -77,9 +77,9 @@ private Q_SLOTS:
         panelProcess.kill();
         OwnedProcess trayer;
         trayer.start(u"trayer"_s, {"--edge", "top", "--widthtype", "request", "--height", "24"});
-        QTRY_VERIFY_WITH_TIMEOUT(!AppDriver::trayIcons().isEmpty(), patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(!AppDriver::trayIcons().isEmpty(), app->log().constData(), patience);
         panelProcess.start(panel, {});
-        QTRY_VERIFY_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), patience);
+        QTRY_VERIFY2_WITH_TIMEOUT(AppDriver::trayIcons().isEmpty(), app->log().constData(), patience);
     }
 };
 
